@@ -1,0 +1,26 @@
+#pragma once
+
+// Conversions between the UTF-8 text used everywhere inside the helper and the
+// UTF-16 text of the Windows interfaces. Portable: UTF-16 is held in
+// std::u16string on every platform (wchar_t is 16 bits only on Windows).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// Strict: an unpaired surrogate gives nullopt.
+std::optional<std::string> utf16_to_utf8(std::u16string_view text);
+
+// Lossy: every unpaired surrogate becomes U+FFFD.
+std::string utf16_to_utf8_lossy(std::u16string_view text);
+
+// The input must be well-formed UTF-8 (as all text inside the helper is);
+// ill-formed input gives nullopt.
+std::optional<std::u16string> utf8_to_utf16(std::string_view text);
+
+// Appends the UTF-8 form of one Unicode scalar value.
+void append_utf8(std::string& out, char32_t code_point);
+
+}  // namespace tarnwick
