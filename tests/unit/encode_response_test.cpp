@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "elevate/protocol/encode_response.hpp"
+
+namespace tarnwick {
+namespace {
+
+std::string encoded(const ActionResult& result) {
+  auto bytes = encode_response(result);
+  EXPECT_TRUE(bytes.ok());
+  return bytes ? bytes.value() : std::string();
+}
+
+TEST(EncodeResponse, WritesTheEnvelopeStatusFirst) {
+  struct Case {
+    ActionResult result;
+    std::string text;
+  };
+  const Case cases[] = {
+      {ActionResult::data(nlohmann::json::array()), R"({"status":"ok","data":[]})"},
+      {ActionResult::data({{"removed_bytes", std::uint64_t{0}}}), R"({"status":"ok","data":{"removed_bytes":0}})"},
+      {ActionResult::data({{"removed_bytes", std::numeric_limits<std::uint64_t>::max()}}),
+       R"({"status":"ok","data":{"removed_bytes":18446744073709551615}})"},
+      // document objects come out in ascending byte order of their keys
+      {ActionResult::data({{"name", "Tool"}, {"enabled", false}}), R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"},
+      {ActionResult::data({{"b", 1u}, {"a", nullptr}, {"ab", true}, {"B", "x"}}),
+       R"({"status":"ok","data":{"B":"x","a":null,"ab":true,"b":1}})"},
+      {ActionResult::data(nlohmann::json::object()), R"({"status":"ok","data":{}})"},
+      {ActionResult::error("unknown HKLM startup entry: x"), R"({"status":"err","error":"unknown HKLM startup entry: x"})"},
+      {ActionResult::error(""), R"({"status":"err","error":""})"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(encoded(c.result), c.text);
+}
+
+TEST(EncodeResponse, EscapesExactlyTheBytesJsonRequires) {
+  std::string message;
+  std::string expected;
+  for (int byte = 0; byte < 0x20; ++byte) message.push_back(static_cast<char>(byte));
+  expected =
+      "\\u0000\\u0001\\u0002\\u0003\\u0004\\u0005\\u0006\\u0007\\b\\t\\n\\u000b\\f\\r\\u000e\\u000f"
+      "\\u0010\\u0011\\u0012\\u0013\\u0014\\u0015\\u0016\\u0017\\u0018\\u0019\\u001a\\u001b\\u001c\\u001d\\u001e\\u001f";
+  // quote and backslash escaped; slash, 0x7F and non-ASCII raw
+  message += "\"\\/\x7f" "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
+  expected += "\\\"\\\\/\x7f" "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
+  EXPECT_EQ(encoded(ActionResult::error(message)), R"({"status":"err","error":")" + expected + "\"}");
+  // keys of data objects follow the same rules
+  EXPECT_EQ(encoded(ActionResult::data({{"a\"\t\x01", "\xc3\xa9"}})), "{\"status\":\"ok\",\"data\":{\"a\\\"\\t\\u0001\":\"\xc3\xa9\"}}");
+}
+
+TEST(EncodeResponse, InvalidUtf8FailsAndTheFallbackIsUsed) {
+  for (const char* bad : {"\xff", "a\xc3", "\xed\xa0\x80", "\xc0\xaf"}) {
+    const ActionResult as_error = ActionResult::error(bad);
+    const ActionResult as_data = ActionResult::data({{"name", bad}});
+    EXPECT_FALSE(encode_response(as_error).ok());
+    EXPECT_FALSE(encode_response(as_data).ok());
+    EXPECT_EQ(response_bytes(as_error), R"({"status":"err","error":"serialize"})");
+    EXPECT_EQ(response_bytes(as_data), R"({"status":"err","error":"serialize"})");
+  }
+  EXPECT_EQ(kFallbackResponse.size(), 36u);
+}
+
+}  // namespace
+}  // namespace tarnwick
