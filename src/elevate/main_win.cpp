@@ -1,2 +1,69 @@
+// Windows entry point: gathers the command line and the real back-ends and
+// hands them to the portable driver. Nothing else happens here.
+
 #include <windows.h>
-int main() { return 0; }
+
+#include <string>
+
+#include "elevate/protocol/response_file_win.hpp"
+#include "elevate/run_helper.hpp"
+#include "platform/win/wide.hpp"
+
+namespace {
+
+// Standard error as raw bytes: no CRT text-mode translation of "\n".
+class StandardError final : public tarnwick::ErrorStream {
+ public:
+  void write(std::string_view bytes) override {
+    const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    while (!bytes.empty()) {
+      DWORD written = 0;
+      if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {
+        return;
+      }
+      bytes.remove_prefix(written);
+    }
+  }
+};
+
+// Back-ends not built yet answer with an honest error.
+class UnbuiltRegistry final : public tarnwick::StartupRegistry {
+  static tarnwick::Err<std::string> unbuilt() { return tarnwick::error_text("startup actions are not built yet"); }
+
+ public:
+  tarnwick::Result<std::vector<tarnwick::RunValue>> run_values(tarnwick::StartupScope) override { return unbuilt(); }
+  tarnwick::Result<std::optional<tarnwick::Bytes>> approved_value(tarnwick::StartupScope, const std::string&) override {
+    return unbuilt();
+  }
+  tarnwick::Result<tarnwick::Done> set_approved_value(tarnwick::StartupScope, const std::string&,
+                                                      const tarnwick::Bytes&) override {
+    return unbuilt();
+  }
+};
+
+class UnbuiltCleaner final : public tarnwick::SystemCleaner {
+ public:
+  tarnwick::Result<std::uint64_t, tarnwick::EngineError> clean_system() override {
+    return tarnwick::Err{tarnwick::EngineError{"clean-system is not built yet"}};
+  }
+};
+
+std::wstring module_path() {
+  std::wstring path(32768, L'\0');
+  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+}  // namespace
+
+int main() {
+  const std::wstring program = module_path();
+  UnbuiltRegistry registry;
+  UnbuiltCleaner cleaner;
+  tarnwick::WinResponseWriter response_writer;
+  StandardError standard_error;
+  // Returning from main runs the ordinary exit clean-up, then ExitProcess.
+  return tarnwick::run_helper(tarnwick::win::as_utf16(::GetCommandLineW()), tarnwick::win::as_utf16(program),
+                              {registry, cleaner, response_writer, standard_error});
+}

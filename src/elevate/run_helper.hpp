@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "elevate/protocol/response_file.hpp"
+#include "elevate/protocol/system_cleaner.hpp"
+#include "startup/startup_registry.hpp"
+
+namespace tarnwick {
+
+inline constexpr std::string_view kUsageLine = "usage: tarnwick-helper <request-hex> <response.json>\n";
+
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitFailed = 1,     // the request failed to decode, or its action failed
+  kExitUsage = 2,      // missing arguments, or an argument that is not text
+  kExitInternal = 101  // a broken invariant; nothing written
+};
+
+// Standard error, as raw bytes.
+class ErrorStream {
+ public:
+  virtual ~ErrorStream() = default;
+  virtual void write(std::string_view bytes) = 0;
+};
+
+// What one run needs from the platform; the back-ends hold no state.
+struct HelperServices {
+  StartupRegistry& registry;
+  SystemCleaner& cleaner;
+  ResponseWriter& response_writer;
+  ErrorStream& standard_error;
+};
+
+// One request from the command line to the response file; returns the exit
+// status. Never throws: an escaping exception ends the run with status 101
+// and a one-line diagnostic.
+int run_helper(std::u16string_view command_line, std::u16string_view program_path, HelperServices services);
+
+}  // namespace tarnwick
