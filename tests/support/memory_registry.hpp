@@ -1,0 +1,46 @@
+#pragma once
+
+// An in-memory StartupRegistry for the startup logic and the dispatcher: a
+// Run key, a StartupApproved key, and failures with any text on demand.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "startup/startup_registry.hpp"
+
+namespace tarnwick::test {
+
+class MemoryRegistry final : public StartupRegistry {
+ public:
+  struct Write {
+    StartupScope scope;
+    std::string name;
+    Bytes bytes;
+    friend bool operator==(const Write&, const Write&) = default;
+  };
+
+  // The Run key, in enumeration order.
+  std::vector<RunValue> run;
+  // The StartupApproved key's values by name.
+  std::map<std::string, Bytes> approved;
+
+  // Failures: run_values fails with this text; approved_value fails for the
+  // names mapped here; set_approved_value fails with this text (writing nothing).
+  std::optional<std::string> run_values_error;
+  std::map<std::string, std::string> approved_value_errors;
+  std::optional<std::string> set_error;
+
+  // Every call, in order: scopes asked of run_values and approved_value, and
+  // every write attempted, failed ones included.
+  std::vector<StartupScope> run_scopes;
+  std::vector<std::string> approved_reads;
+  std::vector<Write> writes;
+
+  Result<std::vector<RunValue>> run_values(StartupScope scope) override;
+  Result<std::optional<Bytes>> approved_value(StartupScope scope, const std::string& name) override;
+  Result<Done> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
+};
+
+}  // namespace tarnwick::test
