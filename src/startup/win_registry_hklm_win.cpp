@@ -1,0 +1,153 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "common/utf.hpp"
+#include "platform/win/os_error_text.hpp"
+#include "platform/win/unique_handle.hpp"
+#include "platform/win/wide.hpp"
+#include "startup/registry_value_text.hpp"
+#include "startup/win_registry_hklm.hpp"
+
+namespace tarnwick {
+namespace {
+
+using win::UniqueKey;
+
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const wchar_t* kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+constexpr DWORD kNameUnits = 2048;
+// A value name has at most 16,383 units; this holds it with its NUL and more.
+constexpr DWORD kLongestNameUnits = 16384 + 1;
+constexpr DWORD kInitialDataBytes = 2048;
+// Each ERROR_MORE_DATA retry grows a buffer; a value rewritten ever larger
+// while it is read cannot keep the loop going past this.
+constexpr int kReadAttempts = 8;
+
+Err<std::string> os_error(LSTATUS code) { return Err{win::os_error_text(static_cast<std::uint32_t>(code))}; }
+
+// Opens a key under HKEY_LOCAL_MACHINE (the root itself is never closed).
+LSTATUS open_key(const wchar_t* path, REGSAM access, UniqueKey& key) {
+  HKEY raw = nullptr;
+  const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, &raw);
+  if (status == ERROR_SUCCESS) key.reset(raw);
+  return status;
+}
+
+// A name handed to the API as a NUL-terminated string. A name holding U+0000
+// would reach another value (the one named by its part before the NUL), so it
+// has no such form; neither has text that is not UTF-8.
+std::optional<std::wstring> api_value_name(const std::string& name) {
+  if (name.find('\0') != std::string::npos) return std::nullopt;
+  return win::to_wide(name);
+}
+
+// Buffers of one enumeration, reused from index to index.
+struct EnumBuffers {
+  std::vector<wchar_t> name = std::vector<wchar_t>(kNameUnits);
+  std::vector<BYTE> data = std::vector<BYTE>(kInitialDataBytes);
+  DWORD name_length = 0;
+  DWORD data_length = 0;
+  DWORD type = 0;
+};
+
+// RegEnumValueW for one index. ERROR_MORE_DATA does not say which buffer was
+// too small: the data's size is reported, the name's is not. So a reported
+// data size beyond the buffer grows the data buffer; otherwise the name buffer
+// grows once to the longest possible name. When neither can grow, or after
+// kReadAttempts calls, the code is returned as it is.
+LSTATUS enumerate_value(HKEY key, DWORD index, EnumBuffers& buffers) {
+  LSTATUS status = ERROR_MORE_DATA;
+  for (int attempt = 0; attempt < kReadAttempts && status == ERROR_MORE_DATA; ++attempt) {
+    buffers.name_length = static_cast<DWORD>(buffers.name.size());
+    buffers.data_length = static_cast<DWORD>(buffers.data.size());
+    status = ::RegEnumValueW(key, index, buffers.name.data(), &buffers.name_length, nullptr, &buffers.type,
+                             buffers.data.data(), &buffers.data_length);
+    if (status != ERROR_MORE_DATA) break;
+    if (buffers.data_length > buffers.data.size()) {
+      buffers.data.resize(buffers.data_length);
+    } else if (buffers.name.size() < kLongestNameUnits) {
+      buffers.name.resize(kLongestNameUnits);
+    } else {
+      break;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope scope) {
+  if (scope != StartupScope::HklmRun) return error_text("WinRegistryHklm only handles HKLM");
+
+  UniqueKey key;
+  if (const LSTATUS status = open_key(kRunKey, KEY_READ, key); status != ERROR_SUCCESS) return os_error(status);
+
+  std::vector<RunValue> values;
+  EnumBuffers buffers;
+  for (DWORD index = 0;; ++index) {
+    const LSTATUS status = enumerate_value(key.get(), index, buffers);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return os_error(status);
+
+    const std::size_t name_units = std::min<std::size_t>(buffers.name_length, buffers.name.size());
+    auto name = utf16_to_utf8(win::as_utf16(std::wstring_view(buffers.name.data(), name_units)));
+    if (!name) return os_error(ERROR_INVALID_DATA);
+
+    const std::size_t data_bytes = std::min<std::size_t>(buffers.data_length, buffers.data.size());
+    auto command = registry_value_text(buffers.type, std::span<const std::uint8_t>(buffers.data.data(), data_bytes));
+    if (!command) return os_error(ERROR_BAD_FILE_TYPE);
+
+    values.emplace_back(std::move(*name), std::move(*command));
+  }
+  return values;
+}
+
+Result<std::optional<Bytes>> WinRegistryHklm::approved_value(StartupScope /*always HKLM*/, const std::string& name) {
+  const std::optional<Bytes> absent;
+  const auto value_name = api_value_name(name);
+  if (!value_name) return absent;
+
+  UniqueKey key;
+  if (open_key(kApprovedKey, KEY_READ, key) != ERROR_SUCCESS) return absent;
+
+  Bytes data(kInitialDataBytes);
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  LSTATUS status = ERROR_MORE_DATA;
+  for (int attempt = 0; attempt < kReadAttempts && status == ERROR_MORE_DATA; ++attempt) {
+    size = static_cast<DWORD>(data.size());
+    status = ::RegQueryValueExW(key.get(), value_name->c_str(), nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      if (size <= data.size()) break;
+      data.resize(size);
+    }
+  }
+  if (status != ERROR_SUCCESS || type > REG_QWORD) return absent;
+  data.resize(std::min<std::size_t>(size, data.size()));
+  return std::optional<Bytes>(std::move(data));
+}
+
+Result<Done> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, const std::string& name,
+                                                 const Bytes& bytes) {
+  const auto value_name = api_value_name(name);
+  if (!value_name) return os_error(ERROR_INVALID_PARAMETER);
+  if (bytes.size() > MAXDWORD) return os_error(ERROR_INVALID_PARAMETER);
+
+  HKEY raw = nullptr;
+  const LSTATUS created = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                            KEY_WRITE, nullptr, &raw, nullptr);
+  if (created != ERROR_SUCCESS) return os_error(created);
+  const UniqueKey key(raw);
+
+  const LSTATUS written = ::RegSetValueExW(key.get(), value_name->c_str(), 0, REG_BINARY, bytes.data(),
+                                           static_cast<DWORD>(bytes.size()));
+  if (written != ERROR_SUCCESS) return os_error(written);
+  return Done{};
+}
+
+}  // namespace tarnwick
