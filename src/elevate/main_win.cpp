@@ -8,6 +8,7 @@
 #include "elevate/protocol/response_file_win.hpp"
 #include "elevate/run_helper.hpp"
 #include "platform/win/wide.hpp"
+#include "startup/win_registry_hklm.hpp"
 
 namespace {
 
@@ -27,21 +28,7 @@ class StandardError final : public tarnwick::ErrorStream {
   }
 };
 
-// Back-ends not built yet answer with an honest error.
-class UnbuiltRegistry final : public tarnwick::StartupRegistry {
-  static tarnwick::Err<std::string> unbuilt() { return tarnwick::error_text("startup actions are not built yet"); }
-
- public:
-  tarnwick::Result<std::vector<tarnwick::RunValue>> run_values(tarnwick::StartupScope) override { return unbuilt(); }
-  tarnwick::Result<std::optional<tarnwick::Bytes>> approved_value(tarnwick::StartupScope, const std::string&) override {
-    return unbuilt();
-  }
-  tarnwick::Result<tarnwick::Done> set_approved_value(tarnwick::StartupScope, const std::string&,
-                                                      const tarnwick::Bytes&) override {
-    return unbuilt();
-  }
-};
-
+// The cleaning engine is not built yet: it answers with an honest error.
 class UnbuiltCleaner final : public tarnwick::SystemCleaner {
  public:
   tarnwick::Result<std::uint64_t, tarnwick::EngineError> clean_system() override {
@@ -59,7 +46,7 @@ std::wstring module_path() {
 
 int main() {
   const std::wstring program = module_path();
-  UnbuiltRegistry registry;
+  tarnwick::WinRegistryHklm registry;
   UnbuiltCleaner cleaner;
   tarnwick::WinResponseWriter response_writer;
   StandardError standard_error;
