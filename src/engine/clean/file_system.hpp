@@ -1,0 +1,91 @@
+#pragma once
+
+// The cleaning engine's view of the file system: the few operations its scan
+// and deletion rules need. The engine takes it by reference; Windows provides
+// the real one (WinFileSystem) and the tests an in-memory one.
+//
+// Paths are UTF-16 text as Windows takes them. Nothing here follows a link
+// unless it says so.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.hpp"
+
+namespace tarnwick::clean {
+
+// A failed file-system operation. `code` is the raw Windows error code; a
+// failure that happens before any system call (a path that cannot be handed
+// over, for example) carries none.
+struct FsError {
+  std::optional<std::uint32_t> code;
+  friend bool operator==(const FsError&, const FsError&) = default;
+};
+
+inline FsError windows_failure(std::uint32_t code) { return FsError{code}; }
+
+// One entry of a folder listing, as the listing itself reports it.
+struct ListedEntry {
+  std::u16string name;
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+  // Meaningful only when `attributes` has the reparse-point bit.
+  std::uint32_t reparse_tag = 0;
+};
+
+// A folder's entries ("." and ".." left out), in the order listed. A listing
+// that broke off after it had started holds what it got and the error that
+// ended it.
+struct Listing {
+  std::vector<ListedEntry> entries;
+  std::optional<FsError> broke_off;
+};
+
+// Attributes of an open entry, read through its handle.
+struct EntryAttributes {
+  std::uint32_t attributes = 0;
+  std::uint32_t reparse_tag = 0;
+};
+
+// An entry opened for deletion without following a link: a link is the link
+// itself, never what it points to. Closed when destroyed.
+class OpenEntry {
+ public:
+  virtual ~OpenEntry() = default;
+  virtual Result<EntryAttributes, FsError> attributes() = 0;
+  // Lists this folder through its own handle.
+  virtual Result<Listing, FsError> list_children() = 0;
+  // Opens a child by name, relative to this handle, without following a link.
+  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) = 0;
+  // Marks the entry for deletion; its name goes when it is closed. A folder
+  // must be empty.
+  virtual Result<Done, FsError> mark_for_deletion() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Whether a folder (or anything else) exists at `path` and its attributes
+  // can be read; links on the way and at the end are followed.
+  virtual bool is_present(std::u16string_view path) = 0;
+
+  // The entries of the folder at `path`. A failure to start the listing is
+  // the error; a listing that breaks off later is a Listing with `broke_off`.
+  virtual Result<Listing, FsError> list_folder(std::u16string_view path) = 0;
+
+  // Deletes one file, or one link as itself (also a link to a folder).
+  virtual Result<Done, FsError> delete_file(std::u16string_view path) = 0;
+
+  // Opens the entry at `path` for deletion without following a link at its end.
+  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_no_follow(std::u16string_view path) = 0;
+
+  // Gives up the rest of the time slice before an operation is tried again.
+  virtual void pause_before_retry() = 0;
+};
+
+}  // namespace tarnwick::clean

@@ -1,0 +1,132 @@
+#pragma once
+
+// An in-memory file system for the cleaning engine: folders, files with
+// sizes, symbolic links, junctions and reparse points that are not links,
+// and any Windows error at any step.
+//
+// Paths take either separator and an optional `\\?\` prefix; the first
+// component is a drive such as "C:". Names compare exactly. Like Windows,
+// path lookups follow links on the way; list_folder and is_present follow a
+// link at the end too, open_no_follow and delete_file do not. An open link
+// that is listed or opened into leads to what it points to: that is what
+// following one would do, so a test sees it in the target's content.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/clean/file_system.hpp"
+
+namespace tarnwick::test {
+
+// The operations a fault or a hook can be attached to.
+enum class FakeStep {
+  presence,     // is_present
+  list,         // list_folder, and OpenEntry::list_children of a folder
+  open,         // open_no_follow, and OpenEntry::open_child (path of the child)
+  attributes,   // OpenEntry::attributes
+  mark,         // OpenEntry::mark_for_deletion
+  delete_file,  // delete_file
+};
+
+enum class FakeLink {
+  symlink_to_folder,  // tag IO_REPARSE_TAG_SYMLINK, directory attribute
+  symlink_to_file,    // tag IO_REPARSE_TAG_SYMLINK
+  junction,           // tag IO_REPARSE_TAG_MOUNT_POINT, directory attribute
+};
+
+inline constexpr std::uint32_t reparse_tag_symlink = 0xA000000C;
+inline constexpr std::uint32_t reparse_tag_mount_point = 0xA0000003;
+// A cloud-files placeholder: a reparse point without the name-surrogate bit.
+inline constexpr std::uint32_t reparse_tag_cloud = 0x9000001A;
+
+class FakeFileSystem final : public clean::FileSystem {
+ public:
+  struct Node;
+  using Hook = std::function<void(FakeFileSystem&)>;
+
+  FakeFileSystem();
+  ~FakeFileSystem() override;
+  FakeFileSystem(const FakeFileSystem&) = delete;
+  FakeFileSystem& operator=(const FakeFileSystem&) = delete;
+
+  // Building: missing parent folders are made on the way.
+  void add_folder(std::u16string_view path);
+  void add_file(std::u16string_view path, std::uint64_t size);
+  // `listed_size` is what a listing reports for the link itself.
+  void add_link(std::u16string_view path, FakeLink kind, std::u16string_view target, std::uint64_t listed_size = 0);
+  void add_reparse_folder(std::u16string_view path, std::uint32_t reparse_tag);
+  // Takes away the entry and all beneath it; a link at the end goes as itself.
+  void remove(std::u16string_view path);
+
+  // Looking: whether an entry is at `path` (a link at the end not followed).
+  bool contains(std::u16string_view path) const;
+  // Every entry beneath the folder, as relative paths with backslashes, sorted.
+  std::vector<std::u16string> entries_under(std::u16string_view path) const;
+  int pauses() const { return pauses_; }
+  // Calls made so far, with the path each was made on, when recording.
+  void record_calls() { recording_ = true; }
+  const std::vector<std::pair<FakeStep, std::u16string>>& calls() const { return calls_; }
+
+  // Faults and hooks. `times` < 0: every call from now on.
+  void fail(FakeStep step, std::u16string_view path, clean::FsError error, int times = -1);
+  // The listing of `path` breaks off with `error` after `after` entries.
+  void break_listing(std::u16string_view path, std::size_t after, clean::FsError error);
+  // Runs once, just before the next call of `step` on `path`.
+  void before(FakeStep step, std::u16string_view path, Hook action);
+
+  // clean::FileSystem
+  bool is_present(std::u16string_view path) override;
+  Result<clean::Listing, clean::FsError> list_folder(std::u16string_view path) override;
+  Result<Done, clean::FsError> delete_file(std::u16string_view path) override;
+  Result<std::unique_ptr<clean::OpenEntry>, clean::FsError> open_no_follow(std::u16string_view path) override;
+  void pause_before_retry() override { ++pauses_; }
+
+  // For the open entries: the checks every call makes first.
+  std::optional<clean::FsError> enter(FakeStep step, const Node& node, std::u16string_view child_name = {});
+  Result<clean::Listing, clean::FsError> listing_of(const std::shared_ptr<Node>& folder);
+  Result<std::shared_ptr<Node>, clean::FsError> followed(const std::shared_ptr<Node>& node) const;
+  void tree_changed() { ++generation_; }
+
+ private:
+  struct Rule {
+    FakeStep step;
+    std::u16string path;
+    std::optional<clean::FsError> error;  // a fault
+    int remaining = 0;
+    std::optional<std::size_t> break_after;  // a listing that breaks off
+    Hook action;                             // a hook
+  };
+
+  Result<std::shared_ptr<Node>, clean::FsError> resolve(std::u16string_view path, bool follow_last,
+                                                      int hops = 0) const;
+  std::shared_ptr<Node> make_parents(std::u16string_view path, std::u16string& last_name);
+  void attach(std::u16string_view path, std::shared_ptr<Node> node);
+  std::optional<clean::FsError> enter_path(FakeStep step, std::u16string_view raw_path);
+
+  // A lookup starts from the folder found last when the path extends that
+  // folder's path: walking a deep tree then costs one step per folder
+  // instead of its depth. Any change to the tree drops it.
+  struct LastFolder {
+    std::u16string path;
+    std::weak_ptr<Node> node;
+    std::uint64_t generation = 0;
+  };
+  Result<std::shared_ptr<Node>, clean::FsError> resolve_from(std::shared_ptr<Node> start,
+                                                           std::u16string_view path, bool follow_last,
+                                                           int hops) const;
+
+  std::shared_ptr<Node> root_;
+  std::uint64_t generation_ = 1;
+  mutable LastFolder last_folder_;
+  std::vector<Rule> rules_;
+  int pauses_ = 0;
+  bool recording_ = false;
+  std::vector<std::pair<FakeStep, std::u16string>> calls_;
+};
+
+}  // namespace tarnwick::test
