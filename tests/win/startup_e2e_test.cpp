@@ -1,0 +1,80 @@
+// The two startup actions through the helper exe, as the desktop app runs
+// them, on the test prefix's machine-wide Run and StartupApproved keys.
+
+#include <gtest/gtest.h>
+
+#include "support/hex.hpp"
+#include "win/support/helper_process.hpp"
+#include "win/support/startup_keys.hpp"
+
+namespace tarnwick::test {
+namespace {
+
+using namespace std::string_literals;
+
+struct Answer {
+  DWORD exit_code = 0;
+  std::string response;
+};
+
+class StartupE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_startup_keys();
+    put_value(kRunKeyPath, L"Alpha", REG_EXPAND_SZ, utf16_bytes(L"%ProgramFiles%\\a.exe"));
+    put_value(kRunKeyPath, L"Tool", REG_SZ, utf16_bytes(L"C:\\Tools\\tool.exe /quiet"));
+  }
+
+  Answer helper(const std::string& request_json) {
+    const std::wstring response = make_temp_dir() + L"\\response.json";
+    const HelperRun run = run_helper_exe(widen_ascii(hex_of(request_json)) + L" \"" + response + L"\"");
+    EXPECT_EQ(run.standard_error, "");
+    return {run.exit_code, read_file_bytes(response)};
+  }
+
+  Answer list() { return helper(R"({"action":{"action":"startup-hklm-list"}})"); }
+
+  Answer set(const std::string& name, bool enabled) {
+    return helper(R"({"action":{"action":"startup-hklm-set","args":{"name":")" + name + R"(","enabled":)" +
+                  (enabled ? "true" : "false") + "}}}");
+  }
+
+  static std::string listing(bool tool_enabled) {
+    return R"({"status":"ok","data":[)"
+           R"({"command":"%ProgramFiles%\\a.exe","enabled":true,"name":"Alpha","scope":"hklm-run"},)"
+           R"({"command":"C:\\Tools\\tool.exe /quiet","enabled":)" +
+           std::string(tool_enabled ? "true" : "false") + R"(,"name":"Tool","scope":"hklm-run"}]})";
+  }
+};
+
+TEST_F(StartupE2e, ListsTheMachineRunKeyAllEnabledWithoutStartupApproved) {
+  const Answer answer = list();
+  EXPECT_EQ(answer.exit_code, 0u);
+  EXPECT_EQ(answer.response, listing(true));
+}
+
+TEST_F(StartupE2e, DisableThenEnableWritesTheTwelveByteStateAndTheListingFollows) {
+  const Answer disabled = set("Tool", false);
+  EXPECT_EQ(disabled.exit_code, 0u);
+  EXPECT_EQ(disabled.response, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})");
+  EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x03"s + std::string(11, '\0')}));
+  EXPECT_EQ(list().response, listing(false));
+
+  const Answer enabled = set("Tool", true);
+  EXPECT_EQ(enabled.exit_code, 0u);
+  EXPECT_EQ(enabled.response, R"({"status":"ok","data":{"enabled":true,"name":"Tool"}})");
+  EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x02"s + std::string(11, '\0')}));
+  EXPECT_EQ(list().response, listing(true));
+}
+
+TEST_F(StartupE2e, NameNotListedExactlyIsRefusedAndNothingIsWritten) {
+  for (const std::string name : {"tool", "TOOL", " Tool", "Tool ", "Missing"}) {
+    const Answer answer = set(name, false);
+    EXPECT_EQ(answer.exit_code, 1u) << name;
+    EXPECT_EQ(answer.response, R"({"status":"err","error":"unknown HKLM startup entry: )" + name + R"("})");
+    EXPECT_FALSE(approved_key_exists()) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::test
