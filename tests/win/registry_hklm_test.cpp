@@ -22,6 +22,9 @@ bool has_os_error_form(const std::string& text, unsigned code) {
 class RegistryHklm : public ::testing::Test {
  protected:
   void SetUp() override { reset_startup_keys(); }
+  // Also after: a value made through the native API (a name holding U+0000)
+  // must not outlive its test, since `reg delete` cannot remove it.
+  void TearDown() override { reset_startup_keys(); }
 
   // The listing by name (names are unique within a key).
   std::map<std::string, std::string> listed() {
