@@ -4,7 +4,7 @@
 # `reg query` of the same key, in the same run and the same prefix. Prints
 # both mean times, their ratio and the exe's size.
 #
-# Usage: bench/startup_list_bench.sh [runs]   (default 5; needs the Windows
+# Usage: bench/startup_list_bench.sh [runs]   (default 10; needs the Windows
 # build: cmake --preset windows && cmake --build --preset windows; another
 # build of the exe can be named in TARNWICK_HELPER_EXE)
 #
@@ -15,7 +15,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=tools/wine-env
 . "$root/tools/wine-env"
 
-runs=${1:-5}
+runs=${1:-10}
 values=1000
 exe=${TARNWICK_HELPER_EXE:-$root/build/windows/tarnwick-helper.exe}
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -53,17 +53,12 @@ wine reg import values.reg >/dev/null 2>&1
 
 request_hex=$(printf '%s' '{"action":{"action":"startup-hklm-list"}}' | od -An -tx1 | tr -d ' \n')
 
-# Mean wall time in milliseconds of `runs` runs of the command, after one warm-up.
-mean_ms() {
+# Wall time of one run of the command, in nanoseconds.
+time_ns() {
+  local start
+  start=$(date +%s%N)
   "$@" >/dev/null 2>&1 || true
-  local start end total=0
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    total=$((total + end - start))
-  done
-  awk -v t="$total" -v n="$runs" 'BEGIN { printf "%.1f", t / n / 1e6 }'
+  echo $(($(date +%s%N) - start))
 }
 
 # The helper must answer with every value, or the figure would time an error.
@@ -75,8 +70,17 @@ if [ "$listed" -ne "$values" ] || [ "$disabled" -ne $((values / 2)) ]; then
   exit 1
 fi
 
-helper_ms=$(mean_ms wine "$exe" "$request_hex" response.json)
-reg_ms=$(mean_ms wine reg query "$run_key")
+# Interleaved, after one warm-up each, so that load from elsewhere on the
+# machine falls on both alike.
+wine reg query "$run_key" >/dev/null 2>&1 || true
+helper_ns=0
+reg_ns=0
+for _ in $(seq "$runs"); do
+  helper_ns=$((helper_ns + $(time_ns wine "$exe" "$request_hex" response.json)))
+  reg_ns=$((reg_ns + $(time_ns wine reg query "$run_key")))
+done
+helper_ms=$(awk -v t="$helper_ns" -v n="$runs" 'BEGIN { printf "%.1f", t / n / 1e6 }')
+reg_ms=$(awk -v t="$reg_ns" -v n="$runs" 'BEGIN { printf "%.1f", t / n / 1e6 }')
 
 echo "startup-hklm-list on $values Run values, mean of $runs runs under Wine (process start to exit):"
 echo "  tarnwick-helper.exe  $helper_ms ms"
