@@ -73,18 +73,26 @@ void Cursor::give_up(char close) {
 
 Cursor::Member Cursor::next_member(bool& first, std::string_view& key) {
   int c = skip_blanks();
-  if (c < 0) return fail_at_end("EOF while parsing an object"), Member::Failed;
+  const auto refuse = [this](std::string message, bool at_end) {
+    if (at_end) {
+      fail_at_end(std::move(message));
+    } else {
+      fail_at_next(std::move(message));
+    }
+    return Member::Failed;
+  };
+  if (c < 0) return refuse("EOF while parsing an object", true);
   if (c == '}') return Member::End;
   if (first) {
     first = false;
   } else {
-    if (c != ',') return fail_at_next("expected `,` or `}`"), Member::Failed;
+    if (c != ',') return refuse("expected `,` or `}`", false);
     advance();
     c = skip_blanks();
-    if (c == '}') return fail_at_next("trailing comma"), Member::Failed;
-    if (c < 0) return fail_at_end("EOF while parsing a value"), Member::Failed;
+    if (c == '}') return refuse("trailing comma", false);
+    if (c < 0) return refuse("EOF while parsing a value", true);
   }
-  if (c != '"') return fail_at_next("key must be a string"), Member::Failed;
+  if (c != '"') return refuse("key must be a string", false);
   return read_string(key) ? Member::Key : Member::Failed;
 }
 
