@@ -1,0 +1,33 @@
+#pragma once
+
+// An entry opened for deletion through a handle: the tree deletion's steps
+// on Windows, every one relative to a handle already held.
+
+#include <memory>
+#include <string_view>
+
+#include "engine/clean/file_system.hpp"
+#include "platform/win/unique_handle.hpp"
+
+namespace tarnwick::clean {
+
+class WinOpenEntry final : public OpenEntry {
+ public:
+  explicit WinOpenEntry(win::UniqueKernelHandle handle) : handle_(std::move(handle)) {}
+
+  // FileAttributeTagInfo of the handle: the entry itself, never a link's target.
+  Result<EntryAttributes, FsError> attributes() override;
+  // Reopens this very folder for listing (a relative open with an empty
+  // name), then reads FileIdBothDirectoryInfo from that handle.
+  Result<Listing, FsError> list_children() override;
+  // NtOpenFile relative to this handle, with FILE_OPEN_REPARSE_POINT.
+  Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) override;
+  // FileDispositionInfoEx with POSIX semantics; FileDispositionInfo where
+  // the file system does not take that class.
+  Result<Done, FsError> mark_for_deletion() override;
+
+ private:
+  win::UniqueKernelHandle handle_;
+};
+
+}  // namespace tarnwick::clean
