@@ -102,7 +102,9 @@ class FakeFullPath {
   Result<std::u16string, FsError> operator()(std::u16string_view path) {
     calls.emplace_back(path);
     std::u16string full;
-    if (path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/')) {
+    if (path == u".") {
+      full = u"C:\\work";
+    } else if (path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/')) {
       full = path;
     } else if (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/')) {
       full = path;
@@ -153,6 +155,39 @@ TEST(CleanSystemPath, LongOrRelativePathsGoOverInExtendedLengthForm) {
     ASSERT_TRUE(handed.ok()) << text(c.path);
     EXPECT_EQ(text(handed.value()), text(c.handed_over)) << text(c.path);
     EXPECT_EQ(full_path.calls.size(), c.resolved ? 1u : 0u) << text(c.path);
+  }
+}
+
+// Windows trims a trailing dot or space from a name: "x." would stand for
+// "x", and "..." or ".. " for the folder that holds it. Such a name is
+// handed over literally, with only the part before it made absolute.
+TEST(CleanSystemPath, HandsOverNamesWindowsWouldTrimLiterally) {
+  struct Case {
+    std::u16string path;
+    std::u16string handed_over;
+    std::u16string resolved;
+  };
+  const std::vector<Case> cases = {
+      {u"C:\\Windows\\Temp\\...", u"\\\\?\\C:\\Windows\\Temp\\...", u"C:\\Windows\\Temp\\"},
+      {u"C:\\Windows\\Temp\\.. ", u"\\\\?\\C:\\Windows\\Temp\\.. ", u"C:\\Windows\\Temp\\"},
+      {u"C:\\Windows\\Temp\\x.", u"\\\\?\\C:\\Windows\\Temp\\x.", u"C:\\Windows\\Temp\\"},
+      {u"C:/Windows\\Temp\\x \\y", u"\\\\?\\C:\\Windows\\Temp\\x \\y", u"C:/Windows\\Temp\\"},
+      {u"C:\\Windows\\Temp\\x.\\y/z", u"\\\\?\\C:\\Windows\\Temp\\x.\\y\\z", u"C:\\Windows\\Temp\\"},
+      {u"\\\\server\\share\\x.", u"\\\\?\\UNC\\server\\share\\x.", u"\\\\server\\share\\"},
+      {u"x.", u"\\\\?\\C:\\work\\x.", u"."},
+      {u"C:x.", u"\\\\?\\C:\\work\\x.", u"C:"},
+  };
+  for (const Case& c : cases) {
+    FakeFullPath full_path;
+    const auto handed = system_path(c.path, std::ref(full_path));
+    ASSERT_TRUE(handed.ok()) << text(c.path);
+    EXPECT_EQ(text(handed.value()), text(c.handed_over)) << text(c.path);
+    EXPECT_EQ(full_path.calls, std::vector<std::u16string>{c.resolved}) << text(c.path);
+  }
+  // "." and ".." keep their meaning; so does a dot inside a name.
+  for (const std::u16string& path : {std::u16string(u"C:\\Windows\\..\\Windows\\Temp"), std::u16string(u"C:\\a.b\\.\\c")}) {
+    FakeFullPath full_path;
+    EXPECT_EQ(text(system_path(path, std::ref(full_path)).value()), text(path));
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "common/utf.hpp"
 #include "engine/clean/delete_scanned.hpp"
+#include "engine/clean/scan.hpp"
 #include "engine/clean/win_file_system.hpp"
 #include "engine/clean/win_system_cleaner.hpp"
 #include "platform/win/unique_handle.hpp"
@@ -131,6 +132,28 @@ TEST(CleanWinSystem, AReadOnlyFileInATargetGoesWhereThePlatformAllows) {
     EXPECT_EQ(report.removed_bytes, 0u);
     EXPECT_TRUE(entry_exists(temp + L"\\read-only.txt"));
   }
+}
+
+// Names Windows would trim ("x.", "...", ".. ") can be made by anyone who
+// can write in Temp. Handed over as written, each names itself: "..." must
+// not stand for Temp, nor "x." for "x".
+TEST(CleanWinSystem, EntriesWithNamesWindowsWouldTrimAreDeletedAsThemselves) {
+  const std::wstring windir = test::make_temp_dir() + L"\\Windows";
+  const std::wstring temp = windir + L"\\Temp";
+  make_file(temp + L"\\...\\inner", 1);
+  make_file(temp + L"\\.. \\inner", 2);
+  make_file(temp + L"\\folder.\\inner", 4);
+  make_file(temp + L"\\file.", 8);
+  make_file(temp + L"\\file ", 16);
+  make_file(temp + L"\\plain", 32);
+  WinFileSystem fs;
+  EXPECT_EQ(dir_size(fs, win::as_utf16(temp)), 63u);
+  const CleanReport report = delete_in(temp);
+  EXPECT_TRUE(report.failures.empty());
+  EXPECT_EQ(report.removed_bytes, 56u);
+  EXPECT_EQ(report.removed_count, 6u);
+  EXPECT_TRUE(entry_exists(temp));
+  EXPECT_TRUE(entries_under(temp).empty());
 }
 
 TEST(CleanWinSystem, ATargetGoneSinceTheScanIsNamedAsGone) {

@@ -26,6 +26,10 @@ inline constexpr std::size_t extended_length_threshold = 248;
 // - anything else is made absolute with `full_path` and given the
 //   extended-length form: `\\?\C:\...` for a drive path, `\\?\UNC\server\...`
 //   for a network path. A device path (`\\.\...`) stays as the resolver gave it.
+// - A name that Windows would trim ("x.", "...", ".. ") must still name
+//   itself: only the part before it is made absolute, and from that name on
+//   the path follows literally in extended-length form. Without this, a
+//   listed entry named "..." would stand for the folder that lists it.
 Result<std::u16string, FsError> system_path(std::u16string_view path, const FullPathResolver& full_path);
 
 }  // namespace tarnwick::clean

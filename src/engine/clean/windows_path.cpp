@@ -80,6 +80,24 @@ std::u16string join_path(std::u16string_view base, std::u16string_view tail) {
   return joined;
 }
 
+std::size_t first_rewritten_component(std::u16string_view path) {
+  if (is_extended_length(path) || is_nt_object_path(path)) return std::u16string_view::npos;
+  std::size_t position = prefix_length(path, false);
+  while (position < path.size()) {
+    if (is_path_separator(path[position])) {
+      ++position;
+      continue;
+    }
+    const std::size_t end = next_separator(path, position, false);
+    const std::u16string_view component = path.substr(position, end - position);
+    if (component != u"." && component != u".." && (component.back() == u'.' || component.back() == u' ')) {
+      return position;
+    }
+    position = end;
+  }
+  return std::u16string_view::npos;
+}
+
 std::optional<std::u16string_view> last_ordinary_component(std::u16string_view path) {
   const bool literal = is_extended_length(path) || is_nt_object_path(path);
   std::size_t position = prefix_length(path, literal);

@@ -28,6 +28,13 @@ bool is_absolute_path(std::u16string_view path);
 // forward slashes turned into backslashes (that form takes no forward slash).
 std::u16string join_path(std::u16string_view base, std::u16string_view tail);
 
+// Where the first component that Win32 path handling would rewrite begins:
+// a name that ends in a dot or a space (other than "." and ".."), which
+// Windows trims, so that "x." would name "x" and "..." or ".. " the folder
+// that holds it. npos when there is none. Paths in the literal forms are
+// taken as written and never have one.
+std::size_t first_rewritten_component(std::u16string_view path);
+
 // The last component of the path when it is an ordinary name: not a drive,
 // server, share or other prefix, not the root, not "." or "..". Trailing
 // separators and "." components are passed over.
