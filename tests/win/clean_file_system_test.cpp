@@ -135,6 +135,24 @@ TEST(CleanWinTreeDeletion, DeletesAReadOnlyFileWhereThePlatformAllows) {
   }
 }
 
+// A folder's listing comes back in buffers of 64 KiB: 1,000 long names need
+// several, and every one of them must be walked.
+TEST(CleanWinTreeDeletion, DeletesAFolderWhoseListingSpansManyBuffers) {
+  const std::wstring dir = test::make_temp_dir();
+  const std::wstring tree = dir + L"\\tree";
+  for (int i = 0; i < 1000; ++i) make_file(tree + L"\\sub\\" + std::to_wstring(i) + std::wstring(100, L'n'), 1);
+  WinFileSystem fs;
+  auto opened = fs.open_no_follow(u16(tree + L"\\sub"));
+  ASSERT_TRUE(opened.ok());
+  auto listing = opened.value()->list_children();
+  ASSERT_TRUE(listing.ok());
+  EXPECT_EQ(listing.value().entries.size(), 1000u);
+  EXPECT_FALSE(listing.value().broke_off);
+  opened.value().reset();
+  ASSERT_TRUE(delete_tree(fs, u16(tree)).ok());
+  EXPECT_FALSE(entry_exists(tree));
+}
+
 TEST(CleanWinTreeDeletion, RefusesAFileAndAMissingPath) {
   const std::wstring dir = test::make_temp_dir();
   make_file(dir + L"\\file", 1);

@@ -7,21 +7,15 @@
 
 namespace tarnwick::clean::windows_error {
 
-inline constexpr std::uint32_t invalid_function = 1;
 inline constexpr std::uint32_t file_not_found = 2;
 inline constexpr std::uint32_t path_not_found = 3;
 inline constexpr std::uint32_t access_denied = 5;
-inline constexpr std::uint32_t no_more_files = 18;
 inline constexpr std::uint32_t sharing_violation = 32;
 inline constexpr std::uint32_t lock_violation = 33;
-inline constexpr std::uint32_t not_supported = 50;
 inline constexpr std::uint32_t bad_netpath = 53;
 inline constexpr std::uint32_t bad_net_name = 67;
-inline constexpr std::uint32_t invalid_parameter = 87;
 inline constexpr std::uint32_t dir_not_empty = 145;
-inline constexpr std::uint32_t envvar_not_found = 203;
 inline constexpr std::uint32_t directory = 267;  // ERROR_DIRECTORY: the name is not a directory
 inline constexpr std::uint32_t delete_pending = 303;
-inline constexpr std::uint32_t cant_access_file = 1920;
 
 }  // namespace tarnwick::clean::windows_error
