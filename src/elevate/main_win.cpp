@@ -7,6 +7,7 @@
 
 #include "elevate/protocol/response_file_win.hpp"
 #include "elevate/run_helper.hpp"
+#include "engine/clean/win_system_cleaner.hpp"
 #include "platform/win/wide.hpp"
 #include "startup/win_registry_hklm.hpp"
 
@@ -28,14 +29,6 @@ class StandardError final : public tarnwick::ErrorStream {
   }
 };
 
-// The cleaning engine is not built yet: it answers with an honest error.
-class UnbuiltCleaner final : public tarnwick::SystemCleaner {
- public:
-  tarnwick::Result<std::uint64_t, tarnwick::EngineError> clean_system() override {
-    return tarnwick::Err{tarnwick::EngineError{"clean-system is not built yet"}};
-  }
-};
-
 std::wstring module_path() {
   std::wstring path(32768, L'\0');
   path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
@@ -47,7 +40,7 @@ std::wstring module_path() {
 int main() {
   const std::wstring program = module_path();
   tarnwick::WinRegistryHklm registry;
-  UnbuiltCleaner cleaner;
+  tarnwick::clean::WinSystemCleaner cleaner;
   tarnwick::WinResponseWriter response_writer;
   StandardError standard_error;
   // Returning from main runs the ordinary exit clean-up, then ExitProcess.
