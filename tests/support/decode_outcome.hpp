@@ -4,6 +4,8 @@
 #include <string_view>
 #include <variant>
 
+#include <gtest/gtest.h>
+
 #include "elevate/protocol/decode_request.hpp"
 #include "support/hex.hpp"
 
@@ -27,5 +29,15 @@ inline std::string decode_outcome(std::string_view document) { return decode_out
 
 // A refusal of the JSON layer: "bad request json: " and the message.
 inline std::string json_refusal(std::string_view message) { return "bad request json: " + std::string(message); }
+
+// One row of a table of refused documents.
+struct Refused {
+  std::string document;
+  std::string message;  // after "bad request json: "
+};
+
+inline void expect_refused(const Refused& c) {
+  EXPECT_EQ(decode_outcome(c.document), json_refusal(c.message)) << c.document;
+}
 
 }  // namespace tarnwick::test

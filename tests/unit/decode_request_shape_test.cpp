@@ -13,14 +13,8 @@ namespace {
 using test::decode_outcome;
 using test::json_refusal;
 
-struct Refused {
-  std::string document;
-  std::string message;  // after "bad request json: "
-};
-
-void expect_refused(const Refused& c) {
-  EXPECT_EQ(decode_outcome(c.document), json_refusal(c.message)) << c.document;
-}
+using test::Refused;
+using test::expect_refused;
 
 // Every place that refuses a value by its type, with its expectation. A
 // scalar is consumed whole; an array or object in the place of a name, an

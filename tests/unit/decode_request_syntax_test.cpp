@@ -13,14 +13,8 @@ namespace {
 using test::decode_outcome;
 using test::json_refusal;
 
-struct Refused {
-  std::string document;
-  std::string message;  // after "bad request json: "
-};
-
-void expect_refused(const Refused& c) {
-  EXPECT_EQ(decode_outcome(c.document), json_refusal(c.message)) << c.document;
-}
+using test::Refused;
+using test::expect_refused;
 
 // A syntax refusal points just after the offending byte, or at the end of
 // the text when it ended early.
