@@ -63,6 +63,11 @@ class Cursor {
   // At "[" or "{": takes a unit of the nesting budget and consumes the bracket.
   bool enter();
   void leave() { ++budget_; }
+  // Consumes the closing bracket at the cursor and leaves its array or object.
+  void close() {
+    advance();
+    leave();
+  }
   // Giving up an entered array or object: consumes blanks and, if it comes
   // next, its closing bracket.
   void give_up(char close);

@@ -59,6 +59,9 @@ bool RequestReader::give_up_with(char close, std::string message) {
 
 // --- Request ----------------------------------------------------------------
 
+// A member the request does not use: its value must only be well-formed.
+bool RequestReader::skip_ignored_member() { return in_.expect_colon() && in_.skip_value(json::Check::Syntax); }
+
 bool RequestReader::read(HelperRequest& out) {
   const int c = in_.skip_blanks();
   bool ok = false;
@@ -87,13 +90,12 @@ bool RequestReader::read_request_object(HelperAction& action) {
       if (has_action) return give_up_with('}', duplicate_field("action"));
       if (!in_.expect_colon() || !read_action(action)) return false;
       has_action = true;
-    } else if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) {
+    } else if (!skip_ignored_member()) {
       return false;
     }
   }
   if (!has_action) return give_up_with('}', missing_field("action"));
-  in_.advance();
-  in_.leave();
+  in_.close();
   return true;
 }
 
@@ -109,8 +111,7 @@ bool RequestReader::read_request_array(HelperAction& action) {
 bool RequestReader::end_one_element_array() {
   const int c = in_.skip_blanks();
   if (c == ']') {
-    in_.advance();
-    in_.leave();
+    in_.close();
     return true;
   }
   if (c < 0) return in_.fail_at_end("EOF while parsing a list");
@@ -147,7 +148,7 @@ bool RequestReader::read_action_object(HelperAction& action) {
       KeptArgs kept;
       return in_.expect_colon() && read_kept_args(kept) && finish_after_kept_args(kept, first, action);
     }
-    if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) return false;
+    if (!skip_ignored_member()) return false;
   }
 }
 
@@ -170,7 +171,7 @@ bool RequestReader::finish_after_tag(Variant variant, bool& first, HelperAction&
     if (key == "args") {
       return in_.expect_colon() && read_args(variant, action) && finish_action_object(first);
     }
-    if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) return false;
+    if (!skip_ignored_member()) return false;
   }
 }
 
@@ -189,7 +190,7 @@ bool RequestReader::finish_after_kept_args(KeptArgs& kept, bool& first, HelperAc
       if (auto refusal = apply_kept_args(kept, variant, action)) return give_up_with('}', std::move(*refusal));
       return finish_action_object(first);
     }
-    if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) return false;
+    if (!skip_ignored_member()) return false;
   }
 }
 
@@ -200,13 +201,12 @@ bool RequestReader::finish_action_object(bool& first) {
     const auto member = in_.next_member(first, key);
     if (member == json::Cursor::Member::Failed) return false;
     if (member == json::Cursor::Member::End) {
-      in_.advance();
-      in_.leave();
+      in_.close();
       return true;
     }
     if (key == "action") return give_up_with('}', duplicate_field("action"));
     if (key == "args") return give_up_with('}', duplicate_field("args"));
-    if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) return false;
+    if (!skip_ignored_member()) return false;
   }
 }
 
@@ -262,8 +262,7 @@ bool RequestReader::read_tag(Variant& variant) {
   if (c < 0) return in_.fail_at_end("EOF while parsing an object");
   // The one refusal that points at the offending byte itself.
   if (c != '}') return in_.fail_here("expected value");
-  in_.advance();
-  in_.leave();
+  in_.close();
   return true;
 }
 
@@ -330,14 +329,13 @@ bool RequestReader::read_set_args(StartupHklmSet& out) {
       if (has_enabled) return give_up_with('}', duplicate_field("enabled"));
       if (!in_.expect_colon() || !read_enabled(out.enabled)) return false;
       has_enabled = true;
-    } else if (!in_.expect_colon() || !in_.skip_value(json::Check::Syntax)) {
+    } else if (!skip_ignored_member()) {
       return false;
     }
   }
   if (!has_name) return give_up_with('}', missing_field("name"));
   if (!has_enabled) return give_up_with('}', missing_field("enabled"));
-  in_.advance();
-  in_.leave();
+  in_.close();
   return true;
 }
 
@@ -424,8 +422,7 @@ bool RequestReader::read_kept_map(KeptArgs& kept) {
       }
     }
   }
-  in_.advance();
-  in_.leave();
+  in_.close();
   if (!kept.set_refusal && !kept.has_name) kept.set_refusal = missing_field("name");
   if (!kept.set_refusal && !kept.has_enabled) kept.set_refusal = missing_field("enabled");
   return true;

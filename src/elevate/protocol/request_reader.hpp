@@ -64,6 +64,7 @@ class RequestReader {
   bool refuse_unread(FoundValue::Kind kind, std::string_view expected);
   bool refuse_entered(FoundValue::Kind kind, std::string_view expected);
   bool give_up_with(char close, std::string message);
+  bool skip_ignored_member();
 
   json::Cursor in_;
 };
