@@ -6,7 +6,7 @@
 #include <string>
 
 #include "elevate/protocol/hex_payload.hpp"
-#include "elevate/protocol/utf8_check.hpp"
+#include "elevate/protocol/json/utf8_check.hpp"
 #include "support/decode_outcome.hpp"
 
 namespace tarnwick {
@@ -111,7 +111,7 @@ TEST(DecodeRequestUtf8, NamesTheIndexAndMaximalSubpartOfTheFirstFault) {
 }
 
 TEST(DecodeRequestUtf8, WellFormedTextPassesAndAByteOrderMarkReachesTheJsonLayer) {
-  EXPECT_EQ(find_utf8_fault("\xed\x9f\xbf\xee\x80\x80\xf4\x8f\xbf\xbf\xc2\x80 plain ASCII text"), std::nullopt);
+  EXPECT_EQ(json::find_utf8_fault("\xed\x9f\xbf\xee\x80\x80\xf4\x8f\xbf\xbf\xc2\x80 plain ASCII text"), std::nullopt);
   EXPECT_EQ(decode_outcome_of_text(hex_of(std::string("\xef\xbb\xbf") + kPlainClean)),
             "bad request json: expected value at line 1 column 1");
 }

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "elevate/protocol/number_value.hpp"
+#include "elevate/protocol/json/number_value.hpp"
 #include "support/decode_outcome.hpp"
 
 namespace tarnwick {
@@ -120,7 +120,7 @@ TEST(DecodeRequestTypes, FloatTextReadsBackAsTheSameDouble) {
     } else {
       value = std::pow(10.0, decades(random)) * (i % 4 == 1 ? 1 : -1);
     }
-    const std::string text = float_text(value);
+    const std::string text = json::float_text(value);
     double back = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
     ASSERT_TRUE(ec == std::errc{} && end == text.data() + text.size()) << text;

@@ -2,12 +2,12 @@
 
 #include "elevate/protocol/hex_payload.hpp"
 #include "elevate/protocol/request_reader.hpp"
-#include "elevate/protocol/utf8_check.hpp"
+#include "elevate/protocol/json/utf8_check.hpp"
 
 namespace tarnwick {
 namespace {
 
-std::string utf8_refusal(const Utf8Fault& fault) {
+std::string utf8_refusal(const json::Utf8Fault& fault) {
   if (fault.length == 0) {
     return "bad request payload: incomplete utf-8 byte sequence from index " + std::to_string(fault.index);
   }
@@ -30,7 +30,7 @@ Result<HelperRequest> decode_request(std::string_view request_text) {
   auto payload = payload_from_hex(request_text);
   if (!payload) return Err{std::move(payload).error()};
   const std::string& text = payload.value();
-  if (const auto fault = find_utf8_fault(text)) return error_text(utf8_refusal(*fault));
+  if (const auto fault = json::find_utf8_fault(text)) return error_text(utf8_refusal(*fault));
   RequestReader reader(text);
   HelperRequest request;
   if (!reader.read(request)) return error_text(json_refusal(text, reader.error()));

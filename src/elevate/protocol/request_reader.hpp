@@ -4,10 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "elevate/protocol/json_cursor.hpp"
+#include "elevate/protocol/json/cursor.hpp"
 #include "elevate/protocol/request.hpp"
 
 namespace tarnwick {
+
+using json::FoundValue;
+using json::invalid_type;
 
 // Third layer of a request: the JSON text to a HelperRequest, accepting
 // exactly the request shapes the desktop app may write (plain and array

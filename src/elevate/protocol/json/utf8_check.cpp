@@ -1,9 +1,9 @@
-#include "elevate/protocol/utf8_check.hpp"
+#include "elevate/protocol/json/utf8_check.hpp"
 
 #include <cstdint>
 #include <cstring>
 
-namespace tarnwick {
+namespace tarnwick::json {
 namespace {
 
 bool continuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
@@ -70,4 +70,4 @@ std::optional<Utf8Fault> find_utf8_fault(std::string_view text) {
   return std::nullopt;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

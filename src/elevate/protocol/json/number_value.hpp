@@ -6,7 +6,7 @@
 #include <string_view>
 #include <variant>
 
-namespace tarnwick {
+namespace tarnwick::json {
 
 // A JSON number as the request reader holds it: an unsigned integer when it
 // has no fraction or exponent, is not negative and fits; a signed integer when
@@ -24,4 +24,4 @@ std::optional<NumberValue> number_value(std::string_view text);
 // `value` must be finite.
 std::string float_text(double value);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "elevate/protocol/number_value.hpp"
+#include "elevate/protocol/json/number_value.hpp"
 
-namespace tarnwick {
+namespace tarnwick::json {
 
 // A JSON value as far as a refusal text needs it: its kind and, for a
 // scalar, its value (containers are named only by their kind).
@@ -29,4 +29,4 @@ std::string invalid_type(const FoundValue& value, std::string_view expected);
 // \n \0, and every other character that does not print written \u{h}.
 std::string quoted_for_message(std::string_view text);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::json {
 
 // Where a byte string stops being well-formed UTF-8 (RFC 3629).
 struct Utf8Fault {
@@ -17,4 +17,4 @@ struct Utf8Fault {
 // nullopt when the whole text is well-formed.
 std::optional<Utf8Fault> find_utf8_fault(std::string_view bytes);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

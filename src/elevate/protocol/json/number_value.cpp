@@ -1,11 +1,11 @@
-#include "elevate/protocol/number_value.hpp"
+#include "elevate/protocol/json/number_value.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
 
-namespace tarnwick {
+namespace tarnwick::json {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -125,4 +125,4 @@ std::string float_text(double value) {
   return out;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "elevate/protocol/found_value.hpp"
-#include "elevate/protocol/number_value.hpp"
+#include "elevate/protocol/json/found_value.hpp"
+#include "elevate/protocol/json/number_value.hpp"
 
 namespace tarnwick::json {
 

@@ -1,10 +1,10 @@
-#include "elevate/protocol/found_value.hpp"
+#include "elevate/protocol/json/found_value.hpp"
 
 #include <cstdint>
 
-#include "elevate/protocol/printable_ranges.hpp"
+#include "elevate/protocol/json/printable_ranges.hpp"
 
-namespace tarnwick {
+namespace tarnwick::json {
 namespace {
 
 // Decodes the character at text[i] (the text is well-formed UTF-8) and
@@ -89,4 +89,4 @@ std::string invalid_type(const FoundValue& value, std::string_view expected) {
   return message;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::json

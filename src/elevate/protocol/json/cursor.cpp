@@ -1,4 +1,4 @@
-#include "elevate/protocol/json_cursor.hpp"
+#include "elevate/protocol/json/cursor.hpp"
 
 #include <algorithm>
 #include <array>
