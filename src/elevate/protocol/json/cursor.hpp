@@ -72,11 +72,25 @@ class Cursor {
   // next, its closing bracket.
   void give_up(char close);
 
-  // Object members, the same rules for every object.
-  enum class Member { Key, End, Failed };
-  // Reads the next key (decoded) of an object, or stops at its "}" without
-  // consuming it. `first` is true right after "{" and is cleared here.
-  Member next_member(bool& first, std::string_view& key);
+  // Walks the members of the object just entered, the same rules for every
+  // object: for each key (decoded; valid until the next string is read),
+  // `on_member(key)` reads the rest of the member, colon and value, and
+  // returns false to stop the walk after recording an error. Returns true
+  // at the object's "}", which is left for the caller.
+  template <class OnMember>
+  bool walk_members(OnMember&& on_member) {
+    bool first = true;
+    std::string_view key;
+    for (;;) {
+      switch (next_member(first, key)) {
+        case Member::Failed: return false;
+        case Member::End: return true;
+        case Member::Key:
+          if (!on_member(key)) return false;
+          break;
+      }
+    }
+  }
   bool expect_colon();
 
   // Tokens; each expects the cursor on the token's first byte.
@@ -94,6 +108,11 @@ class Cursor {
   bool skip_value(Check check);
 
  private:
+  enum class Member { Key, End, Failed };
+  // Reads the next key of an object, or stops at its "}" without consuming
+  // it. `first` is true right after "{" and is cleared here.
+  Member next_member(bool& first, std::string_view& key);
+
   template <bool Decode>
   bool string_body(std::string_view* out);
   template <bool Decode>
