@@ -7,21 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/hex.hpp"
 #include "elevate/protocol/decode_request.hpp"
 
 namespace {
 
 constexpr std::size_t kCommandLineLimit = 32767;
 
-std::string hex_of(std::string_view bytes) {
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[static_cast<unsigned char>(c) & 0xF];
-  }
-  return out;
-}
+using tarnwick::hex_of;
 
 // A startup-hklm-set request whose ignored member "x" fills the text up to
 // the command-line limit. `open` and `close` build the member's value.

@@ -5,9 +5,6 @@
 namespace tarnwick {
 namespace {
 
-bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Walks the UTF-16 text; an unpaired surrogate is either refused (strict) or
 // replaced by U+FFFD (lossy).
 bool convert_utf16(std::u16string_view text, std::string& out, bool lossy) {
@@ -15,9 +12,7 @@ bool convert_utf16(std::u16string_view text, std::string& out, bool lossy) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     if (is_high_surrogate(unit) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      append_utf8(out, cp);
+      append_utf8(out, surrogate_pair_value(unit, text[i + 1]));
       ++i;
     } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
       if (!lossy) return false;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/hex.hpp"
+
 namespace tarnwick {
 namespace {
 
@@ -10,10 +12,10 @@ constexpr std::uint8_t kNotDigit = 0xFF;
 
 constexpr std::array<std::uint8_t, 256> make_digit_values() {
   std::array<std::uint8_t, 256> values{};
-  for (auto& v : values) v = kNotDigit;
-  for (int c = '0'; c <= '9'; ++c) values[c] = static_cast<std::uint8_t>(c - '0');
-  for (int c = 'a'; c <= 'f'; ++c) values[c] = static_cast<std::uint8_t>(c - 'a' + 10);
-  for (int c = 'A'; c <= 'F'; ++c) values[c] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 0; c < 256; ++c) {
+    const int value = hex_digit_value(static_cast<unsigned char>(c));
+    values[c] = value < 0 ? kNotDigit : static_cast<std::uint8_t>(value);
+  }
   return values;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "common/hex.hpp"
 #include "common/utf.hpp"
 
 namespace tarnwick::json {
@@ -22,16 +23,6 @@ constexpr std::array<bool, 256> kStringStops = make_string_stops();
 
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-int hex_digit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool is_high_surrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 constexpr const char* kEofString = "EOF while parsing a string";
 
@@ -184,7 +175,7 @@ bool Cursor::unicode_escape(std::size_t& i) {
     char32_t low = 0;
     if (!hex_unit(i, low)) return false;
     if (!is_low_surrogate(low)) return fail_at("lone leading surrogate in hex escape", i);
-    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    unit = surrogate_pair_value(unit, low);
   }
   if constexpr (Decode) append_utf8(scratch_, unit);
   return true;
@@ -195,7 +186,7 @@ bool Cursor::hex_unit(std::size_t& i, char32_t& unit) {
   if (text_.size() - i < 4) return fail_at_end(kEofString);
   unit = 0;
   for (std::size_t k = 0; k < 4; ++k) {
-    const int digit = hex_digit(static_cast<unsigned char>(text_[i + k]));
+    const int digit = hex_digit_value(static_cast<unsigned char>(text_[i + k]));
     if (digit < 0) return fail_at("invalid escape", i + 4);
     unit = unit * 16 + static_cast<char32_t>(digit);
   }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/hex.hpp"
 #include "elevate/protocol/json/printable_ranges.hpp"
 
 namespace tarnwick::json {
@@ -23,11 +24,10 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& code_poi
 }
 
 void append_hex_escape(std::string& out, char32_t code_point) {
-  constexpr char kDigits[] = "0123456789abcdef";
   char digits[8];
   int count = 0;
   do {
-    digits[count++] = kDigits[code_point & 0xF];
+    digits[count++] = hex_digit(code_point & 0xF);
     code_point >>= 4;
   } while (code_point != 0);
   out += "\\u{";
