@@ -9,20 +9,19 @@
 #include <iostream>
 #include <iterator>
 #include <string>
-#include <variant>
 
 #include "elevate/protocol/decode_request.hpp"
+#include "elevate/protocol/encode_request.hpp"
 #include "elevate/protocol/encode_response.hpp"
 
 namespace {
 
+// The request in its plain form, with "args" null where the action takes none.
 nlohmann::json describe(const tarnwick::HelperRequest& request) {
-  nlohmann::json args = nullptr;
-  if (const auto* set = std::get_if<tarnwick::StartupHklmSet>(&request.action)) {
-    args = {{"enabled", set->enabled}, {"name", set->name}};
-  }
-  nlohmann::json action = {{"action", tarnwick::wire_name(request.action)}, {"args", std::move(args)}};
-  return {{"action", std::move(action)}};
+  nlohmann::json document = nlohmann::json::parse(tarnwick::request_document(request));
+  nlohmann::json& action = document["action"];
+  if (!action.contains("args")) action["args"] = nullptr;
+  return document;
 }
 
 void decode_line(const std::string& line) {

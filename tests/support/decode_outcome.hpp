@@ -7,15 +7,21 @@
 #include <gtest/gtest.h>
 
 #include "elevate/protocol/decode_request.hpp"
+#include "elevate/protocol/encode_request.hpp"
 #include "support/hex.hpp"
 
 namespace tarnwick::test {
 
 // What decode_request makes of a request text, as one comparable text: the
-// refusal as it is, or "accepted " and the action with its fields.
+// refusal as it is, or "accepted " and the action with its fields. Every
+// accepted request is also written again with encode_request, which must
+// decode to the same request.
 inline std::string decode_outcome_of_text(std::string_view request_text) {
   auto decoded = decode_request(request_text);
   if (!decoded) return decoded.error();
+  const std::string document = request_document(decoded.value());
+  auto again = decode_request(encode_request(decoded.value()));
+  EXPECT_TRUE(again.ok() && request_document(again.value()) == document) << document;
   const HelperAction& action = decoded.value().action;
   std::string out = std::string("accepted ") + wire_name(action);
   if (const auto* set = std::get_if<StartupHklmSet>(&action)) {
