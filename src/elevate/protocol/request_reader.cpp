@@ -1,5 +1,6 @@
 #include "elevate/protocol/request_reader.hpp"
 
+#include <cstddef>
 #include <utility>
 
 #include "elevate/protocol/json/type_refusal.hpp"
@@ -211,7 +212,8 @@ bool RequestReader::read_set_args(HelperAction& action) {
     if (!in_.expect_colon() || !json::expect_type(in_, field->expected)) return false;
     FoundValue value;
     if (!in_.read_scalar(value)) return false;
-    return !set.assign(*field, std::move(value));  // of the expected type, the first: taken
+    auto refusal = set.assign(*field, std::move(value));
+    return !refusal || in_.fail_here(std::move(*refusal));
   });
   if (!walked) return false;
   if (auto refusal = set.missing()) return give_up_with('}', std::move(*refusal));
