@@ -62,5 +62,26 @@ TEST(EncodeResponse, InvalidUtf8FailsAndTheFallbackIsUsed) {
   EXPECT_EQ(kFallbackResponse.size(), 36u);
 }
 
+// nlohmann would write these numbers as null, which reads back as another
+// value; the fallback says plainly that the data could not be written.
+TEST(EncodeResponse, NonFiniteNumbersFailAndTheFallbackIsUsed) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const nlohmann::json cases[] = {
+      kNaN,
+      {{"removed_bytes", kInfinity}},
+      nlohmann::json::array({-kInfinity}),
+      // found by the response encoder's fuzz target: a NaN in a nested array
+      nlohmann::json::array({std::int64_t{0x61206bffb904fb3f}, std::string("\x01\x00\x00" "0\x03", 5), nlohmann::json::array({kNaN})}),
+  };
+  for (const auto& data : cases) {
+    EXPECT_FALSE(encode_response(ActionResult::data(data)).ok()) << data.dump();
+    EXPECT_EQ(response_bytes(ActionResult::data(data)), kFallbackResponse) << data.dump();
+  }
+  // finite numbers of every kind are written as they are
+  EXPECT_EQ(encoded(ActionResult::data(nlohmann::json::array({0.5, -1e300, std::int64_t{-3}}))),
+            R"({"status":"ok","data":[0.5,-1e+300,-3]})");
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -1,9 +1,27 @@
 #include "elevate/protocol/encode_response.hpp"
 
+#include <cmath>
 #include <exception>
+#include <vector>
 
 namespace tarnwick {
 namespace {
+
+// nlohmann writes NaN and the infinities as null, which would read back as a
+// different value; such data is not encoded at all. An explicit work list: the
+// value's depth is not bounded here.
+bool has_non_finite_number(const nlohmann::json& value) {
+  std::vector<const nlohmann::json*> pending{&value};
+  while (!pending.empty()) {
+    const nlohmann::json& v = *pending.back();
+    pending.pop_back();
+    if (v.is_number_float() && !std::isfinite(v.get<double>())) return true;
+    if (v.is_structured()) {
+      for (const nlohmann::json& member : v) pending.push_back(&member);
+    }
+  }
+  return false;
+}
 
 // nlohmann's compact writer escapes exactly ", \, the named controls and the
 // other bytes below 0x20 as \u00xx, and passes everything else through raw;
@@ -23,6 +41,7 @@ Result<std::string> encode_response(const ActionResult& result) {
       out += R"({"status":"err","error":)";
       append_json(out, nlohmann::json(result.error_message()));
     } else {
+      if (has_non_finite_number(result.data_value())) return error_text("response data holds a number that is not finite");
       out += R"({"status":"ok","data":)";
       append_json(out, result.data_value());
     }

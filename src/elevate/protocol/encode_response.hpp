@@ -12,7 +12,8 @@ namespace tarnwick {
 inline constexpr std::string_view kFallbackResponse = R"({"status":"err","error":"serialize"})";
 
 // The response envelope as compact JSON bytes: "status" first, then "data"
-// or "error". Fails when the text is not valid UTF-8 (the error says why).
+// or "error". Fails when the text is not valid UTF-8 or a number is NaN or
+// infinite (the error says why).
 Result<std::string> encode_response(const ActionResult& result);
 
 // encode_response, or the fallback text when it fails.
