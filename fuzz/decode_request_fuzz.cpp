@@ -13,7 +13,9 @@
 #include <string_view>
 #include <variant>
 
+#include "common/hex.hpp"
 #include "elevate/protocol/decode_request.hpp"
+#include "elevate/protocol/encode_request.hpp"
 
 namespace {
 
@@ -25,47 +27,6 @@ void require(bool condition, const char* what) {
     std::fprintf(stderr, "decode_request invariant broken: %s\n", what);
     std::abort();
   }
-}
-
-std::string hex_of(std::string_view bytes) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[static_cast<unsigned char>(c) & 0xF];
-  }
-  return out;
-}
-
-// The name as a JSON string: quote, backslash and controls escaped.
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      constexpr char kDigits[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kDigits[byte >> 4];
-      out += kDigits[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
-std::string plain_form(const HelperRequest& request) {
-  std::string document = R"({"action":{"action":")";
-  document += tarnwick::wire_name(request.action);
-  document += '"';
-  if (const auto* set = std::get_if<StartupHklmSet>(&request.action)) {
-    document += R"(,"args":{"name":)" + json_string(set->name) + R"(,"enabled":)" + (set->enabled ? "true" : "false") + "}";
-  }
-  return document + "}}";
 }
 
 bool same_request(const HelperRequest& a, const HelperRequest& b) {
@@ -95,7 +56,7 @@ void check(std::string_view request_text, std::size_t payload_size) {
     check_refusal(decoded.error(), payload_size);
     return;
   }
-  auto again = tarnwick::decode_request(hex_of(plain_form(decoded.value())));
+  auto again = tarnwick::decode_request(tarnwick::encode_request(decoded.value()));
   require(again.ok(), "plain form accepted");
   require(same_request(decoded.value(), again.value()), "plain form decodes to the same record");
 }
@@ -105,6 +66,6 @@ void check(std::string_view request_text, std::size_t payload_size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   check(input, size / 2);
-  check(hex_of(input), size);
+  check(tarnwick::hex_of(input), size);
   return 0;
 }

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "elevate/protocol/utf8_check.hpp"
+#include "elevate/protocol/json/utf8_check.hpp"
 
 namespace tarnwick::fuzz {
 
@@ -20,7 +20,7 @@ inline void require(bool condition, const char* target, const char* what) {
   }
 }
 
-inline bool valid_utf8(std::string_view bytes) { return !find_utf8_fault(bytes).has_value(); }
+inline bool valid_utf8(std::string_view bytes) { return !json::find_utf8_fault(bytes).has_value(); }
 
 // Compact JSON: no blank, tab, carriage return or line feed outside strings
 // (inside them the writer escapes every control character anyway).
