@@ -91,16 +91,33 @@ TEST(CleanSystem, ATargetThatIsItselfALinkLeavesEverythingOutsideItUntouched) {
 // directly in Temp it is left alone (it is no folder any more), deeper down
 // it goes as a link. Either way what it points to stays whole.
 TEST(CleanSystem, AFolderSwappedForALinkBetweenListingAndOpeningIsNeverFollowed) {
-  for (const std::u16string swapped : {u"C:\\Windows\\Temp\\sub", u"C:\\Windows\\Temp\\sub\\deeper"}) {
+  struct Case {
+    std::u16string swapped;
+    std::uint64_t freed;
+    std::vector<std::u16string> left;
+  };
+  const Case cases[] = {
+      {u"C:\\Windows\\Temp\\sub", 4, {u"sub"}},
+      {u"C:\\Windows\\Temp\\sub\\deeper", 6, {}},
+  };
+  for (const Case& c : cases) {
+    const std::u16string swapped = c.swapped;
     FakeFileSystem fs;
     add_outside(fs);
     fs.add_file(u"C:\\Windows\\Temp\\sub\\deeper\\f", 1);
     fs.add_file(u"C:\\Windows\\Temp\\sub\\g", 2);
-    fs.before(FakeStep::open, swapped, [swapped](FakeFileSystem& f) {
-      f.remove(swapped);
-      f.add_link(swapped, FakeLink::junction, u"C:\\Users\\Public\\x");
+    fs.add_file(u"C:\\Windows\\Temp\\top", 4);
+    // Temp is listed by the scan, then by the deletion; the swap comes after the second.
+    fs.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& scanned) {
+      scanned.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& listed) {
+        listed.before(FakeStep::open, swapped, [swapped](FakeFileSystem& f) {
+          f.remove(swapped);
+          f.add_link(swapped, FakeLink::junction, u"C:\\Users\\Public\\x");
+        });
+      });
     });
-    clean(fs);
+    EXPECT_EQ(clean(fs), c.freed);
+    EXPECT_EQ(fs.entries_under(u"C:\\Windows\\Temp"), c.left);
     EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside);
   }
 }
