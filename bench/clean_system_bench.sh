@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Cost of "clean-system" on a generated system Temp folder of 11,000 files
 # (1,000 directly in it, 10,000 in 200 subfolders of 50), under Wine:
-#   - the helper exe end to end (process start to exit, WINDIR pointing at the
-#     generated tree) against Wine's own `cmd /c rmdir /s /q` of an identical
-#     tree, with native `rm -rf` of a third copy as the floor;
+#   - the helper exe end to end (process start to exit), cleaning the tree
+#     copied into the private prefix's own C:\windows\Temp, against Wine's own
+#     `cmd /c rmdir /s /q` of an identical tree, with native `rm -rf` of a
+#     third copy as the floor;
 #   - the scan alone (timed inside win-tests.exe, CleanBench) against
 #     `cmd /c dir /s /a` of the same tree.
 # Each figure is the median of the runs; "net" takes away what the same
 # command costs on an empty tree (Wine and cmd start-up). Prints times,
-# files per second and ratios, all measured in this one run.
+# files per second and ratios, all measured in this one run. Like the
+# Windows tests, it owns the prefix's Temp and SoftwareDistribution\Download
+# while it runs: it empties them before and after.
 #
 # Usage: bench/clean_system_bench.sh [runs]   (default 3; needs the Windows
 # build: cmake --preset windows && cmake --build --preset windows --target
@@ -31,18 +34,28 @@ folders=200
 files_per_folder=50
 file_bytes=100
 files=$((direct_files + folders * files_per_folder))
-removed_bytes=$((direct_files * file_bytes))  # only files directly in a target count
 scanned_bytes=$((files * file_bytes))
+removed_bytes=$scanned_bytes  # every file goes, at any depth
 
 # Beside the Wine prefix, on the same disk.
 mkdir -p "$root/build"
 work=$(mktemp -d "$root/build/clean-bench.XXXXXX")
 wine_prefix_ready
+# The folders the helper cleans: the prefix's own (Wine keeps "temp" in
+# lower case; names are found without regard to case).
+system_temp="$WINEPREFIX/drive_c/windows/temp"
+system_download="$WINEPREFIX/drive_c/windows/SoftwareDistribution/Download"
+empty_system_folders() {
+  mkdir -p "$system_temp" "$system_download"
+  find "$system_temp" "$system_download" -mindepth 1 -delete
+}
+empty_system_folders
 wineserver -p  # one server for the whole run: Wine's start-up is then what a real start costs
 export TARNWICK_WINESERVER_HELD=1
 wine() { "$root/tools/wine-run" "$@"; }
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  empty_system_folders
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -75,19 +88,18 @@ ms() { awk -v t="$1" 'BEGIN { printf "%.1f", t / 1e6 }'; }
 make_tree "$work/template"
 mkdir -p "$work/empty/Windows/Temp"
 request_hex=$(printf '%s' '{"action":{"action":"clean-system"}}' | od -An -v -tx1 | tr -d ' \n')
-exe_w=$(windows_path "$exe")
 
-clean_system() {  # WINDIR reaches the helper only through a Windows parent's environment
-  wine cmd /c "set WINDIR=$(windows_path "$1")&& $exe_w $request_hex $(windows_path "$2")"
+clean_system() {  # the helper cleans the system's Windows directory, whatever WINDIR says
+  wine "$exe" "$request_hex" "$(windows_path "$1")"
 }
 rmdir_tree() { wine cmd /c "rmdir /s /q $(windows_path "$1")"; }
 dir_tree() { wine cmd /c "dir /s /a $(windows_path "$1") >NUL"; }
 
 # Warm-up, and the baselines: the same commands on an empty tree.
-clean_system "$work/empty/Windows" "$work/response.json" >/dev/null 2>&1 || true
+clean_system "$work/response.json" >/dev/null 2>&1 || true
 helper_base=() rmdir_base=() dir_base=()
 for _ in $(seq "$runs"); do
-  helper_base+=("$(time_ns clean_system "$work/empty/Windows" "$work/response.json")")
+  helper_base+=("$(time_ns clean_system "$work/response.json")")
   mkdir -p "$work/empty-copy"
   rmdir_base+=("$(time_ns rmdir_tree "$work/empty-copy")")
   dir_base+=("$(time_ns dir_tree "$work/empty/Windows/Temp")")
@@ -95,12 +107,12 @@ done
 
 helper=() rmdir=() rm=()
 for run in $(seq "$runs"); do
-  for copy in helper rmdir rm; do cp -a "$work/template" "$work/$copy-$run"; done
-  helper+=("$(time_ns clean_system "$work/helper-$run/Windows" "$work/response.json")")
+  for copy in rmdir rm; do cp -a "$work/template" "$work/$copy-$run"; done
+  cp -a "$work/template/Windows/Temp/." "$system_temp/"
+  helper+=("$(time_ns clean_system "$work/response.json")")
   # The figure must time a full clean, not an error.
   expected="{\"status\":\"ok\",\"data\":{\"removed_bytes\":$removed_bytes}}"
-  if [ "$(cat "$work/response.json" 2>/dev/null)" != "$expected" ] ||
-    [ -n "$(ls -A "$work/helper-$run/Windows/Temp")" ]; then
+  if [ "$(cat "$work/response.json" 2>/dev/null)" != "$expected" ] || [ -n "$(ls -A "$system_temp")" ]; then
     echo "the helper did not clean the tree; its response: $(head -c 300 "$work/response.json" 2>/dev/null)" >&2
     exit 1
   fi

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "elevate/protocol/response_file.hpp"
-#include "elevate/protocol/system_cleaner.hpp"
+#include "engine/clean/system_cleaner.hpp"
 #include "startup/startup_registry.hpp"
 
 namespace tarnwick {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <stdexcept>
+#include <string>
 
 #include "engine/clean/entry_kind.hpp"
 #include "engine/clean/windows_error.hpp"
@@ -233,6 +234,20 @@ void FakeFileSystem::add_folder(std::u16string_view path) {
   attach(path, new_node(Node::Type::folder, clean::attribute_directory));
 }
 
+void FakeFileSystem::add_folders(std::u16string_view parent, std::u16string_view prefix, std::size_t count) {
+  add_folder(parent);
+  auto folder = resolve(parent, false);
+  if (!folder || !folder.value()->is_folder()) throw std::invalid_argument("fake file system: no such folder");
+  for (std::size_t i = 0; i < count; ++i) {
+    auto node = new_node(Node::Type::folder, clean::attribute_directory);
+    node->name = std::u16string(prefix);
+    for (const char c : std::to_string(i)) node->name.push_back(static_cast<char16_t>(c));
+    node->parent = folder.value().get();
+    folder.value()->children[node->name] = std::move(node);
+  }
+  tree_changed();
+}
+
 void FakeFileSystem::add_file(std::u16string_view path, std::uint64_t size) {
   auto node = new_node(Node::Type::file, attribute_archive);
   node->size = size;
@@ -348,30 +363,7 @@ Result<Listing, FsError> FakeFileSystem::listing_of(const std::shared_ptr<Node>&
   return listing;
 }
 
-bool FakeFileSystem::is_present(std::u16string_view path) {
-  if (enter_path(FakeStep::presence, path)) return false;
-  return resolve(path, true).ok();
-}
-
-Result<Listing, FsError> FakeFileSystem::list_folder(std::u16string_view path) {
-  if (auto fault = enter_path(FakeStep::list, path)) return Err{*fault};
-  auto folder = resolve(path, true);
-  if (!folder) return Err{folder.error()};
-  return listing_of(folder.value());
-}
-
-Result<Done, FsError> FakeFileSystem::delete_file(std::u16string_view path) {
-  if (auto fault = enter_path(FakeStep::delete_file, path)) return Err{*fault};
-  auto node = resolve(path, false);
-  if (!node) return Err{node.error()};
-  // Windows refuses a folder that is not a link; the handle-based deletion it
-  // falls back on takes an empty one and refuses one with content.
-  if (node.value()->is_folder() && !node.value()->children.empty()) return Err{FsError{windows_error::access_denied}};
-  remove(path);
-  return Done{};
-}
-
-Result<std::unique_ptr<OpenEntry>, FsError> FakeFileSystem::open_no_follow(std::u16string_view path) {
+Result<std::unique_ptr<OpenEntry>, FsError> FakeFileSystem::open_target(std::u16string_view path) {
   if (auto fault = enter_path(FakeStep::open, path)) return Err{*fault};
   auto node = resolve(path, false);
   if (!node) return Err{node.error()};

@@ -6,10 +6,10 @@
 //
 // Paths take either separator and an optional `\\?\` prefix; the first
 // component is a drive such as "C:". Names compare exactly. Like Windows,
-// path lookups follow links on the way; list_folder and is_present follow a
-// link at the end too, open_no_follow and delete_file do not. An open link
-// that is listed or opened into leads to what it points to: that is what
-// following one would do, so a test sees it in the target's content.
+// path lookups follow links on the way; open_target does not follow a link
+// at the end. An open link that is listed or opened into leads to what it
+// points to: that is what following one would do, so a test sees it in the
+// target's content.
 
 #include <cstdint>
 #include <functional>
@@ -25,12 +25,10 @@ namespace tarnwick::test {
 
 // The operations a fault or a hook can be attached to.
 enum class FakeStep {
-  presence,     // is_present
-  list,         // list_folder, and OpenEntry::list_children of a folder
-  open,         // open_no_follow, and OpenEntry::open_child (path of the child)
-  attributes,   // OpenEntry::attributes
-  mark,         // OpenEntry::mark_for_deletion
-  delete_file,  // delete_file
+  list,        // OpenEntry::list_children
+  open,        // open_target, and OpenEntry::open_child (path of the child)
+  attributes,  // OpenEntry::attributes
+  mark,        // OpenEntry::mark_for_deletion
 };
 
 enum class FakeLink {
@@ -56,6 +54,9 @@ class FakeFileSystem final : public clean::FileSystem {
 
   // Building: missing parent folders are made on the way.
   void add_folder(std::u16string_view path);
+  // Many empty folders in one, named `prefix` and a number from 0: the
+  // parent's path is walked once.
+  void add_folders(std::u16string_view parent, std::u16string_view prefix, std::size_t count);
   void add_file(std::u16string_view path, std::uint64_t size);
   // `listed_size` is what a listing reports for the link itself.
   void add_link(std::u16string_view path, FakeLink kind, std::u16string_view target, std::uint64_t listed_size = 0);
@@ -80,10 +81,7 @@ class FakeFileSystem final : public clean::FileSystem {
   void before(FakeStep step, std::u16string_view path, Hook action);
 
   // clean::FileSystem
-  bool is_present(std::u16string_view path) override;
-  Result<clean::Listing, clean::FsError> list_folder(std::u16string_view path) override;
-  Result<Done, clean::FsError> delete_file(std::u16string_view path) override;
-  Result<std::unique_ptr<clean::OpenEntry>, clean::FsError> open_no_follow(std::u16string_view path) override;
+  Result<std::unique_ptr<clean::OpenEntry>, clean::FsError> open_target(std::u16string_view path) override;
   void pause_before_retry() override { ++pauses_; }
 
   // For the open entries: the checks every call makes first.

@@ -1,10 +1,11 @@
-// "clean-system" as the dispatcher runs it: targets from WINDIR, scan,
-// deletion, and the bytes removed.
+// "clean-system" as the dispatcher runs it: the targets under the Windows
+// directory the engine is given, entered by handle, and the space freed.
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/clean/cleaning_engine.hpp"
 #include "support/fake_file_system.hpp"
@@ -16,27 +17,22 @@ using test::FakeFileSystem;
 using test::FakeLink;
 using test::FakeStep;
 
-class FixedEnvironment final : public Environment {
- public:
-  explicit FixedEnvironment(std::optional<std::u16string> windir) : windir_(std::move(windir)) {}
-  std::optional<std::u16string> variable(std::u16string_view name) const override {
-    return name == u"WINDIR" ? windir_ : std::nullopt;
-  }
-
- private:
-  std::optional<std::u16string> windir_;
-};
-
-std::uint64_t clean(FakeFileSystem& fs, std::optional<std::u16string> windir) {
-  FixedEnvironment environment(std::move(windir));
-  CleaningEngine engine(fs, environment);
+std::uint64_t clean(FakeFileSystem& fs, std::u16string windows = u"C:\\Windows") {
+  CleaningEngine engine(fs, std::move(windows));
   SystemCleaner& cleaner = engine;
   const auto removed = cleaner.clean_system();
   EXPECT_TRUE(removed.ok());
   return removed.ok() ? removed.value() : 0;
 }
 
-TEST(CleanSystem, EmptiesBothTargetsAndReturnsTheBytesOfTheFilesDirectlyInThem) {
+// A folder any user may write, outside the targets, that must stay whole.
+void add_outside(FakeFileSystem& fs) {
+  fs.add_file(u"C:\\Users\\Public\\x\\precious.dat", 1000);
+  fs.add_file(u"C:\\Users\\Public\\x\\sub\\config.sys", 10);
+}
+const std::vector<std::u16string> kOutside = {u"precious.dat", u"sub", u"sub\\config.sys"};
+
+TEST(CleanSystem, EmptiesBothTargetsAndReturnsTheSpaceFreed) {
   FakeFileSystem fs;
   fs.add_file(u"D:\\Win\\SoftwareDistribution\\Download\\update.cab", 1000);
   fs.add_file(u"D:\\Win\\SoftwareDistribution\\Download\\sub\\part", 500);
@@ -46,9 +42,10 @@ TEST(CleanSystem, EmptiesBothTargetsAndReturnsTheBytesOfTheFilesDirectlyInThem) 
   fs.add_link(u"D:\\Win\\Temp\\junction", FakeLink::junction, u"D:\\Win\\System32");
   fs.add_file(u"D:\\Win\\System32\\kernel32.dll", 4096);
   fs.add_file(u"D:\\Win\\SoftwareDistribution\\DataStore\\db", 10);
-  fs.fail(FakeStep::delete_file, u"D:\\Win\\Temp\\locked.log", FsError{32});
+  fs.fail(FakeStep::open, u"D:\\Win\\Temp\\locked.log", FsError{32});
 
-  EXPECT_EQ(clean(fs, u"D:\\Win"), 1123u);
+  EXPECT_EQ(clean(fs, u"D:\\Win"), 1623u);
+  EXPECT_TRUE(fs.contains(u"D:\\Win\\SoftwareDistribution\\Download"));
   EXPECT_TRUE(fs.entries_under(u"D:\\Win\\SoftwareDistribution\\Download").empty());
   EXPECT_EQ(fs.entries_under(u"D:\\Win\\Temp"), std::vector<std::u16string>{u"locked.log"});
   EXPECT_TRUE(fs.contains(u"D:\\Win\\System32\\kernel32.dll"));
@@ -59,33 +56,157 @@ TEST(CleanSystem, ReturnsZeroAndTouchesNothingWhenThereIsNothingToRemove) {
   FakeFileSystem absent;
   absent.add_file(u"C:\\Windows\\notepad.exe", 10);
   absent.record_calls();
-  EXPECT_EQ(clean(absent, std::nullopt), 0u);
-  for (const auto& [step, path] : absent.calls()) EXPECT_EQ(step, FakeStep::presence);
+  EXPECT_EQ(clean(absent), 0u);
+  for (const auto& [step, path] : absent.calls()) EXPECT_EQ(step, FakeStep::open);
 
   FakeFileSystem only_empty;
   only_empty.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\empty", 0);
   only_empty.add_file(u"C:\\Windows\\Temp\\empty", 0);
   only_empty.add_folder(u"C:\\Windows\\Temp\\empty-folder");
-  EXPECT_EQ(clean(only_empty, std::nullopt), 0u);
+  only_empty.record_calls();
+  EXPECT_EQ(clean(only_empty), 0u);
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\SoftwareDistribution\\Download\\empty"));
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\Temp\\empty"));
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\Temp\\empty-folder"));
+  for (const auto& [step, path] : only_empty.calls()) EXPECT_NE(step, FakeStep::mark);
 }
 
-// A WINDIR that is not absolute would name folders under the current
-// directory; the engine cleans C:/Windows instead and never touches them.
-TEST(CleanSystem, NeverCleansRelativeToTheCurrentDirectory) {
-  for (const std::u16string windir : {u"", u"C:", u"C:Windows", u"Windows", u"\\Windows"}) {
+// What any user can do to a target before the run: make it a link to a
+// folder of theirs (or of the system's). The target is then absent, and
+// nothing outside the targets is measured or deleted.
+TEST(CleanSystem, ATargetThatIsItselfALinkLeavesEverythingOutsideItUntouched) {
+  for (const FakeLink kind : {FakeLink::junction, FakeLink::symlink_to_folder}) {
     FakeFileSystem fs;
-    fs.add_file(u"Windows\\Temp\\cwd-file", 50);
-    fs.add_file(u"Temp\\cwd-file", 50);
-    fs.add_file(u"C:\\Temp\\drive-root-file", 50);
-    fs.add_file(u"C:\\Windows\\Temp\\system-file", 5);
-    EXPECT_EQ(clean(fs, windir), 5u);
-    EXPECT_TRUE(fs.contains(u"Windows\\Temp\\cwd-file"));
-    EXPECT_TRUE(fs.contains(u"Temp\\cwd-file"));
-    EXPECT_TRUE(fs.contains(u"C:\\Temp\\drive-root-file"));
-    EXPECT_FALSE(fs.contains(u"C:\\Windows\\Temp\\system-file"));
+    add_outside(fs);
+    fs.add_link(u"C:\\Windows\\Temp", kind, u"C:\\Users\\Public\\x");
+    fs.add_link(u"C:\\Windows\\SoftwareDistribution\\Download", kind, u"C:\\Users\\Public\\x\\sub");
+    EXPECT_EQ(clean(fs), 0u);
+    EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside);
+    EXPECT_TRUE(fs.contains(u"C:\\Windows\\Temp"));
+    EXPECT_TRUE(fs.contains(u"C:\\Windows\\SoftwareDistribution\\Download"));
+  }
+}
+
+// A folder listed in Temp, then swapped for a link before it is opened:
+// directly in Temp it is left alone (it is no folder any more), deeper down
+// it goes as a link. Either way what it points to stays whole.
+TEST(CleanSystem, AFolderSwappedForALinkBetweenListingAndOpeningIsNeverFollowed) {
+  struct Case {
+    std::u16string swapped;
+    std::uint64_t freed;
+    std::vector<std::u16string> left;
+  };
+  const Case cases[] = {
+      {u"C:\\Windows\\Temp\\sub", 4, {u"sub"}},
+      {u"C:\\Windows\\Temp\\sub\\deeper", 6, {}},
+  };
+  for (const Case& c : cases) {
+    const std::u16string swapped = c.swapped;
+    FakeFileSystem fs;
+    add_outside(fs);
+    fs.add_file(u"C:\\Windows\\Temp\\sub\\deeper\\f", 1);
+    fs.add_file(u"C:\\Windows\\Temp\\sub\\g", 2);
+    fs.add_file(u"C:\\Windows\\Temp\\top", 4);
+    // Temp is listed by the scan, then by the deletion; the swap comes after the second.
+    fs.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& scanned) {
+      scanned.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& listed) {
+        listed.before(FakeStep::open, swapped, [swapped](FakeFileSystem& f) {
+          f.remove(swapped);
+          f.add_link(swapped, FakeLink::junction, u"C:\\Users\\Public\\x");
+        });
+      });
+    });
+    EXPECT_EQ(clean(fs), c.freed);
+    EXPECT_EQ(fs.entries_under(u"C:\\Windows\\Temp"), c.left);
+    EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside);
+  }
+}
+
+// Names the path form would map to devices or trim are, relative to the
+// folder's handle, just names: each is deleted as itself.
+TEST(CleanSystem, DeletesDeviceNamedAndTrimmedEntriesAsThemselves) {
+  FakeFileSystem fs;
+  const std::u16string names[] = {u"NUL", u"con", u"COM1", u"aux.txt", u"x.", u"...", u"y "};
+  std::uint64_t size = 1;
+  std::uint64_t total = 0;
+  for (const std::u16string& name : names) {
+    fs.add_file(u"C:\\Windows\\Temp\\" + name, size);
+    total += size;
+    size *= 2;
+  }
+  fs.add_file(u"C:\\Windows\\Temp\\PRN\\inner", 1000);
+  fs.add_file(u"C:\\Windows\\x", 5);
+  fs.add_file(u"C:\\Windows\\win.ini", 5);
+  EXPECT_EQ(clean(fs), total + 1000);
+  EXPECT_TRUE(fs.entries_under(u"C:\\Windows\\Temp").empty());
+  EXPECT_TRUE(fs.contains(u"C:\\Windows\\x"));
+  EXPECT_TRUE(fs.contains(u"C:\\Windows\\win.ini"));
+}
+
+// The space freed: every plain file deleted at any depth counts its listed
+// size; links, folders and what stayed count 0.
+TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeFileSystem&)> build;
+    std::uint64_t freed;
+    std::vector<std::u16string> left;
+  };
+  const Case cases[] = {
+      {"a file and a subfolder",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Windows\\Temp\\file", 100);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\a", 600);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\deeper\\b", 400);
+       },
+       1100,
+       {}},
+      {"a subfolder deleted in part",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\a", 600);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\b-locked", 400);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\c", 50);
+         fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\sub\\b-locked", FsError{32});
+       },
+       600,
+       {u"sub", u"sub\\b-locked", u"sub\\c"}},
+      {"links count 0, never their targets",
+       [](FakeFileSystem& fs) {
+         add_outside(fs);
+         fs.add_link(u"C:\\Windows\\Temp\\file-link", FakeLink::symlink_to_file, u"C:\\Users\\Public\\x\\precious.dat",
+                     1000);
+         fs.add_link(u"C:\\Windows\\Temp\\junction", FakeLink::junction, u"C:\\Users\\Public\\x");
+         fs.add_link(u"C:\\Windows\\Temp\\sub\\deep-link", FakeLink::symlink_to_file,
+                     u"C:\\Users\\Public\\x\\precious.dat", 1000);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\own", 3);
+       },
+       3,
+       {}},
+      {"a locked file counts 0",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Windows\\Temp\\locked", 700);
+         fs.add_file(u"C:\\Windows\\Temp\\free", 7);
+         fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\locked", FsError{32});
+       },
+       7,
+       {u"locked"}},
+      {"a file that refuses its deletion counts 0",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\protected", 700);
+         fs.add_file(u"C:\\Windows\\Temp\\free", 7);
+         fs.fail(FakeStep::mark, u"C:\\Windows\\Temp\\sub\\protected", FsError{5});
+       },
+       7,
+       {u"sub", u"sub\\protected"}},
+  };
+  for (const Case& c : cases) {
+    FakeFileSystem fs;
+    c.build(fs);
+    EXPECT_EQ(clean(fs), c.freed) << c.what;
+    EXPECT_EQ(fs.entries_under(u"C:\\Windows\\Temp"), c.left) << c.what;
+    if (fs.contains(u"C:\\Users\\Public\\x")) {
+      EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside) << c.what;
+    }
   }
 }
 

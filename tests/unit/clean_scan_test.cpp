@@ -1,10 +1,13 @@
-// Measuring the targets: sizes from listings only, links never followed,
-// unreadable parts counted as 0, one progress report per target, and
-// cancellation between targets.
+// Measuring the targets: sizes from listings only, folders entered through
+// handles and links never followed, a target that is a link absent,
+// unreadable parts counted as 0, one progress report per target,
+// cancellation between targets, and a work list that does not grow with
+// the length of paths.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,7 +44,13 @@ ScanRun scan(FakeFileSystem& fs, std::atomic<bool>& cancel, const std::function<
   return run;
 }
 
-TEST(CleanDirSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
+// The size of the folder at `path`, measured as a target: 0 when absent.
+std::uint64_t size_of(FakeFileSystem& fs, std::u16string_view path) {
+  const auto folder = open_target(fs, path);
+  return folder ? folder_size(*folder) : 0;
+}
+
+TEST(CleanFolderSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
   struct Case {
     const char* what;
     std::function<void(FakeFileSystem&)> build;
@@ -87,38 +96,94 @@ TEST(CleanDirSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
        9},
       {"the path names a file", [](FakeFileSystem& fs) { fs.add_file(u"C:\\t", 50); }, 0},
       {"the path is missing", [](FakeFileSystem& fs) { fs.add_file(u"C:\\other", 50); }, 0},
+      {"the path is a junction to a folder with data",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\big\\data", 1'000'000);
+         fs.add_link(u"C:\\t", FakeLink::junction, u"C:\\big");
+       },
+       0},
+      {"the path is a reparse point that is not a link",
+       [](FakeFileSystem& fs) {
+         fs.add_reparse_folder(u"C:\\t", test::reparse_tag_cloud);
+         fs.add_file(u"C:\\t\\f", 9);
+       },
+       0},
   };
   for (const Case& c : cases) {
     FakeFileSystem fs;
     c.build(fs);
-    EXPECT_EQ(dir_size(fs, u"C:\\t"), c.size) << c.what;
+    EXPECT_EQ(size_of(fs, u"C:\\t"), c.size) << c.what;
   }
 }
 
-TEST(CleanDirSize, CountsWhatCannotBeListedAsZeroAndGoesOn) {
+// The listing said "folder"; by the time it is opened it is a link to a big
+// folder. The kind comes from the open entry, so it is not entered.
+TEST(CleanFolderSize, DoesNotFollowASubfolderSwappedForALinkAfterItWasListed) {
+  for (const FakeLink kind : {FakeLink::junction, FakeLink::symlink_to_folder}) {
+    FakeFileSystem fs;
+    fs.add_file(u"C:\\big\\data", 1'000'000);
+    fs.add_file(u"C:\\t\\sub\\f", 1);
+    fs.add_file(u"C:\\t\\g", 2);
+    fs.before(FakeStep::open, u"C:\\t\\sub", [kind](FakeFileSystem& f) {
+      f.remove(u"C:\\t\\sub");
+      f.add_link(u"C:\\t\\sub", kind, u"C:\\big");
+    });
+    EXPECT_EQ(size_of(fs, u"C:\\t"), 2u);
+  }
+}
+
+TEST(CleanFolderSize, CountsWhatCannotBeOpenedOrListedAsZeroAndGoesOn) {
   FakeFileSystem fs;
   fs.add_file(u"C:\\t\\a", 1);
   fs.add_file(u"C:\\t\\locked\\hidden", 100);
   fs.add_file(u"C:\\t\\partial\\1", 10);
   fs.add_file(u"C:\\t\\partial\\2", 20);
   fs.add_file(u"C:\\t\\partial\\3", 40);
+  fs.add_file(u"C:\\t\\shut\\hidden", 200);
   fs.add_file(u"C:\\t\\z", 2);
   fs.fail(FakeStep::list, u"C:\\t\\locked", FsError{5});
+  fs.fail(FakeStep::open, u"C:\\t\\shut", FsError{32});
   fs.break_listing(u"C:\\t\\partial", 1, FsError{59});
-  EXPECT_EQ(dir_size(fs, u"C:\\t"), 1u + 10u + 2u);
+  EXPECT_EQ(size_of(fs, u"C:\\t"), 1u + 10u + 2u);
 
   fs.fail(FakeStep::list, u"C:\\t", FsError{5});
-  EXPECT_EQ(dir_size(fs, u"C:\\t"), 0u);
+  EXPECT_EQ(size_of(fs, u"C:\\t"), 0u);
 }
 
-TEST(CleanDirSize, MeasuresATreeTenThousandLevelsDeep) {
+TEST(CleanFolderSize, MeasuresATreeTenThousandLevelsDeep) {
   FakeFileSystem fs;
   std::u16string deepest = u"C:\\t";
   for (int level = 0; level < 10'000; ++level) deepest += u"\\d";
   fs.add_folder(deepest);
   fs.add_file(deepest + u"\\bottom", 3);
   fs.add_file(u"C:\\t\\top", 4);
-  EXPECT_EQ(dir_size(fs, u"C:\\t"), 7u);
+  EXPECT_EQ(size_of(fs, u"C:\\t"), 7u);
+}
+
+// 100,000 folders side by side, under a short path and under one of about
+// 3,000 units. A work list of full paths would hold 100,000 copies of the
+// long one (some 600 MB); one of names holds the same in both places.
+TEST(CleanFolderSize, WorkListDoesNotGrowWithThePathLength) {
+  std::u16string long_base = u"C:";
+  for (int level = 0; level < 12; ++level) long_base += u"\\" + std::u16string(250, static_cast<char16_t>(u'a' + level));
+  ASSERT_GT(long_base.size(), 3000u);
+  std::size_t peak[2] = {};
+  const std::u16string bases[2] = {u"C:\\s", long_base};
+  for (int i = 0; i < 2; ++i) {
+    FakeFileSystem fs;
+    fs.add_folders(bases[i] + u"\\t", u"folder", 100'000);
+    fs.add_file(bases[i] + u"\\t\\folder99999\\f", 5);
+    const auto folder = open_target(fs, bases[i] + u"\\t");
+    ASSERT_TRUE(folder);
+    WorkListGauge gauge;
+    EXPECT_EQ(folder_size(*folder, &gauge), 5u);
+    EXPECT_EQ(gauge.held, 0u);
+    peak[i] = gauge.peak;
+  }
+  EXPECT_EQ(peak[1], peak[0]);
+  EXPECT_LT(peak[1], std::size_t{100'000} * long_base.size());
+  std::printf("scan work list, 100,000 folders: peak %zu bytes (path of %zu units), %zu bytes (path of 4 units)\n",
+              peak[1], long_base.size() + 2, peak[0]);
 }
 
 TEST(CleanScan, ReportsEveryTargetAndKeepsOnlyNonEmptyOnesAsItems) {
@@ -132,10 +197,10 @@ TEST(CleanScan, ReportsEveryTargetAndKeepsOnlyNonEmptyOnesAsItems) {
   const ScanReport& report = run.result.value();
   ASSERT_EQ(report.items.size(), 2u);
   EXPECT_EQ(report.items[0].id, "windows_update");
-  EXPECT_EQ(report.items[0].path, "C:\\Windows\\SoftwareDistribution/Download");
+  EXPECT_EQ(report.items[0].path, kUpdate);
   EXPECT_EQ(report.items[0].bytes, 123u);
   EXPECT_EQ(report.items[1].id, "system_temp");
-  EXPECT_EQ(report.items[1].path, "C:\\Windows\\Temp");
+  EXPECT_EQ(report.items[1].path, kTemp);
   EXPECT_EQ(report.items[1].bytes, 50u);
   EXPECT_EQ(report.total_bytes, 173u);
 
@@ -143,20 +208,20 @@ TEST(CleanScan, ReportsEveryTargetAndKeepsOnlyNonEmptyOnesAsItems) {
   const auto& first = run.progress[0];
   const auto& second = run.progress[1];
   EXPECT_EQ(first.id, "windows_update");
-  EXPECT_EQ(first.path, "C:\\Windows\\SoftwareDistribution/Download");
+  EXPECT_EQ(first.path, kUpdate);
   EXPECT_EQ(first.bytes, 123u);
   EXPECT_EQ(first.total_bytes, 123u);
   EXPECT_EQ(first.index, 1u);
   EXPECT_EQ(first.count, 2u);
   EXPECT_EQ(second.id, "system_temp");
-  EXPECT_EQ(second.path, "C:\\Windows\\Temp");
+  EXPECT_EQ(second.path, kTemp);
   EXPECT_EQ(second.bytes, 50u);
   EXPECT_EQ(second.total_bytes, 173u);
   EXPECT_EQ(second.index, 2u);
   EXPECT_EQ(second.count, 2u);
 }
 
-TEST(CleanScan, TargetsThatAreAbsentEmptyFilesOrFailThePresenceTestMeasureZero) {
+TEST(CleanScan, TargetsThatAreAbsentEmptyFilesLinksOrCannotBeOpenedMeasureZero) {
   struct Case {
     const char* what;
     std::function<void(FakeFileSystem&)> build;
@@ -173,12 +238,18 @@ TEST(CleanScan, TargetsThatAreAbsentEmptyFilesOrFailThePresenceTestMeasureZero) 
          fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download", 10);
          fs.add_file(u"C:\\Windows\\Temp", 10);
        }},
-      {"presence test fails",
+      {"cannot be opened",
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\a", 10);
          fs.add_file(u"C:\\Windows\\Temp\\b", 10);
-         fs.fail(FakeStep::presence, kUpdate, FsError{5});
-         fs.fail(FakeStep::presence, kTemp, FsError{1920});
+         fs.fail(FakeStep::open, kUpdate, FsError{5});
+         fs.fail(FakeStep::open, kTemp, FsError{1920});
+       }},
+      {"links to folders with data",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Users\\Public\\x\\a", 10);
+         fs.add_link(u"C:\\Windows\\SoftwareDistribution\\Download", FakeLink::junction, u"C:\\Users\\Public\\x");
+         fs.add_link(u"C:\\Windows\\Temp", FakeLink::symlink_to_folder, u"C:\\Users\\Public\\x");
        }},
   };
   for (const Case& c : cases) {
@@ -199,17 +270,22 @@ TEST(CleanScan, TargetsThatAreAbsentEmptyFilesOrFailThePresenceTestMeasureZero) 
   }
 }
 
-TEST(CleanScan, OnlyLooksAtListingsAndOpensNoEntry) {
+TEST(CleanScan, OpensFoldersOnlyAndEachBelowTheTargetRelativeToItsParent) {
   FakeFileSystem fs;
   fs.add_file(u"C:\\Windows\\Temp\\a", 1);
   fs.add_file(u"C:\\Windows\\Temp\\sub\\b", 2);
   fs.record_calls();
   std::atomic<bool> cancel{false};
   ASSERT_TRUE(scan(fs, cancel).result.ok());
+  // The fake names each call by the entry's full path; only the targets are
+  // opened by one (open_target), the subfolder by its name (open_child).
   const std::vector<std::pair<FakeStep, std::u16string>> expected = {
-      {FakeStep::presence, u"C:\\Windows\\SoftwareDistribution\\Download"},
-      {FakeStep::presence, u"C:\\Windows\\Temp"},
+      {FakeStep::open, u"C:\\Windows\\SoftwareDistribution\\Download"},
+      {FakeStep::open, u"C:\\Windows\\Temp"},
+      {FakeStep::attributes, u"C:\\Windows\\Temp"},
       {FakeStep::list, u"C:\\Windows\\Temp"},
+      {FakeStep::open, u"C:\\Windows\\Temp\\sub"},
+      {FakeStep::attributes, u"C:\\Windows\\Temp\\sub"},
       {FakeStep::list, u"C:\\Windows\\Temp\\sub"},
   };
   EXPECT_EQ(fs.calls(), expected);

@@ -25,7 +25,13 @@ void add_precious(FakeFileSystem& fs) {
 }
 const std::vector<std::u16string> kPrecious = {u"sub", u"sub\\config.sys", u"system.dll"};
 
-Result<Done, FsError> delete_t(FakeFileSystem& fs) { return delete_tree(fs, u"C:\\t"); }
+// C:\t opened as itself (a link there is the link), then deleted as a tree.
+Result<Done, FsError> delete_t(FakeFileSystem& fs, FreedBytes* freed = nullptr) {
+  auto root = fs.open_target(u"C:\\t");
+  if (!root) return Err{root.error()};
+  FreedBytes ignored = 0;
+  return delete_tree(fs, std::move(root).value(), freed != nullptr ? *freed : ignored);
+}
 
 TEST(CleanTreeDeletion, DeletesEverythingDepthFirstWithTheGivenFolderLast) {
   FakeFileSystem fs;
@@ -41,6 +47,23 @@ TEST(CleanTreeDeletion, DeletesEverythingDepthFirstWithTheGivenFolderLast) {
     if (step == FakeStep::mark) marked.push_back(path);
   }
   EXPECT_EQ(marked, (std::vector<std::u16string>{u"C:\\t\\a\\f", u"C:\\t\\a", u"C:\\t\\g", u"C:\\t"}));
+}
+
+TEST(CleanTreeDeletion, CountsTheListedSizeOfEachPlainFileDeletedAlsoWhenItEndsEarly) {
+  FakeFileSystem fs;
+  add_precious(fs);
+  fs.add_file(u"C:\\t\\a\\f", 10);
+  fs.add_file(u"C:\\t\\b", 20);
+  fs.add_link(u"C:\\t\\c-link", FakeLink::symlink_to_file, u"C:\\precious\\system.dll", 1000);
+  fs.add_file(u"C:\\t\\d-locked", 40);
+  fs.add_file(u"C:\\t\\e", 80);
+  fs.fail(FakeStep::mark, u"C:\\t\\d-locked", FsError{5});
+  FreedBytes freed = 0;
+  const auto deleted = delete_t(fs, &freed);
+  ASSERT_FALSE(deleted.ok());
+  EXPECT_EQ(freed, 30u);
+  EXPECT_EQ(fs.entries_under(u"C:\\t"), (std::vector<std::u16string>{u"d-locked", u"e"}));
+  EXPECT_EQ(fs.entries_under(u"C:\\precious"), kPrecious);
 }
 
 TEST(CleanTreeDeletion, RemovesLinksAnywhereInTheTreeAsLinksAndLeavesWhatTheyPointTo) {

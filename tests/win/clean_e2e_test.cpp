@@ -1,4 +1,5 @@
-// "clean-system" through the helper exe, with WINDIR set for the child.
+// "clean-system" through the helper exe: the system's own Windows directory
+// (the test prefix's C:\windows), whatever WINDIR the caller hands it.
 
 #include <gtest/gtest.h>
 
@@ -6,54 +7,93 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/unique_handle.hpp"
 #include "support/hex.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/system_folders.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-HelperRun clean_system(const std::wstring& windir, const std::wstring& response) {
+// Runs clean-system with the given WINDIR in the child's environment and
+// gives the response file.
+std::string clean_system(const std::wstring& windir) {
+  const std::wstring response = make_temp_dir() + L"\\response.json";
   const std::wstring request = widen_ascii(hex_of(R"({"action":{"action":"clean-system"}})"));
-  return run_helper_exe(request + L" \"" + response + L"\"", {{L"WINDIR", windir}});
-}
-
-TEST(CleanExe, AnswersTheBytesRemovedAndLeavesAllButTheTargetsContent) {
-  const std::wstring dir = make_temp_dir();
-  const std::wstring windir = dir + L"\\Windows";
-  make_file(windir + L"\\System32\\kernel32.dll", 4096);
-  make_file(windir + L"\\SoftwareDistribution\\DataStore\\DataStore.edb", 10);
-  make_file(windir + L"\\SoftwareDistribution\\Download\\update.cab", 1000);
-  make_file(windir + L"\\SoftwareDistribution\\Download\\sub\\part", 500);
-  make_file(windir + L"\\Temp\\a.tmp", 100);
-  make_file(windir + L"\\Temp\\b.tmp", 23);
-  make_file(windir + L"\\Temp\\sub\\deep\\x", 77);
-  const std::wstring response = dir + L"\\response.json";
-
-  const HelperRun run = clean_system(windir, response);
+  const HelperRun run = run_helper_exe(request + L" \"" + response + L"\"", {{L"WINDIR", windir}});
   EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.standard_error, "");
-  EXPECT_EQ(read_file_bytes(response), R"({"status":"ok","data":{"removed_bytes":1123}})");
-  std::vector<std::wstring> expected = {L"SoftwareDistribution",
-                                        L"SoftwareDistribution\\DataStore",
-                                        L"SoftwareDistribution\\DataStore\\DataStore.edb",
-                                        L"SoftwareDistribution\\Download",
-                                        L"System32",
-                                        L"System32\\kernel32.dll",
-                                        L"Temp"};
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(entries_under(windir), expected);
+  return read_file_bytes(response);
 }
 
-TEST(CleanExe, AnswersZeroWhenBothTargetsAreAbsent) {
-  const std::wstring dir = make_temp_dir();
-  const std::wstring windir = dir + L"\\Windows";
-  make_file(windir + L"\\notepad.exe", 20);
-  const std::wstring response = dir + L"\\response.json";
-  const HelperRun run = clean_system(windir, response);
-  EXPECT_EQ(run.exit_code, 0u);
-  EXPECT_EQ(read_file_bytes(response), R"({"status":"ok","data":{"removed_bytes":0}})");
-  EXPECT_EQ(entries_under(windir), std::vector<std::wstring>{L"notepad.exe"});
+std::string removed(std::uint64_t bytes) {
+  return R"({"status":"ok","data":{"removed_bytes":)" + std::to_string(bytes) + "}}";
+}
+
+// Any user can point WINDIR at a folder of theirs, with a link to anywhere
+// as its Temp (on Windows). The helper empties the system's folders instead
+// and never touches that one.
+TEST(CleanExe, ADecoyWindirIsLeftAloneAndTheSystemsOwnFoldersAreCleaned) {
+  const OwnedSystemFolders system;
+  const std::wstring decoy = make_temp_dir() + L"\\x";
+  make_file(decoy + L"\\Temp\\victim.dat", 4096);
+  make_file(decoy + L"\\Temp\\sub\\victim.dat", 4096);
+  make_file(decoy + L"\\SoftwareDistribution\\Download\\victim.cab", 4096);
+  make_file(system.temp() + L"\\a.tmp", 100);
+  make_file(system.temp() + L"\\b.tmp", 23);
+  make_file(system.download() + L"\\update.cab", 1000);
+
+  EXPECT_EQ(clean_system(decoy), removed(1123));
+  EXPECT_EQ(entries_under(decoy),
+            (std::vector<std::wstring>{L"SoftwareDistribution", L"SoftwareDistribution\\Download",
+                                       L"SoftwareDistribution\\Download\\victim.cab", L"Temp", L"Temp\\sub",
+                                       L"Temp\\sub\\victim.dat", L"Temp\\victim.dat"}));
+  EXPECT_EQ(entries_under(system.temp()), system.temp_leftovers());
+  EXPECT_TRUE(entries_under(system.download()).empty());
+}
+
+TEST(CleanExe, AnswersTheSpaceFreedByFilesAtAnyDepth) {
+  const OwnedSystemFolders system;
+  make_file(system.temp() + L"\\file.tmp", 100);
+  make_file(system.temp() + L"\\sub\\a", 600);
+  make_file(system.temp() + L"\\sub\\deeper\\b", 400);
+  EXPECT_EQ(clean_system(L"C:\\windows"), removed(1100));
+  EXPECT_EQ(entries_under(system.temp()), system.temp_leftovers());
+}
+
+TEST(CleanExe, DeletesDeviceNamedEntriesInTemp) {
+  const OwnedSystemFolders system;
+  make_file(system.temp() + L"\\NUL", 1);
+  make_file(system.temp() + L"\\con", 2);
+  make_file(system.temp() + L"\\COM1", 4);
+  make_file(system.temp() + L"\\aux.txt", 8);
+  make_file(system.temp() + L"\\PRN\\inner", 16);
+  for (const wchar_t* name : {L"\\NUL", L"\\con", L"\\COM1", L"\\aux.txt", L"\\PRN"}) {
+    ASSERT_TRUE(entry_exists(system.temp() + name));
+  }
+  EXPECT_EQ(clean_system(L"C:\\windows"), removed(31));
+  EXPECT_EQ(entries_under(system.temp()), system.temp_leftovers());
+}
+
+TEST(CleanExe, AFileHeldOpenWithoutDeleteSharingStaysAndIsNotCounted) {
+  const OwnedSystemFolders system;
+  const std::wstring held_path = system.temp() + L"\\setup.log";
+  make_file(held_path, 10);
+  make_file(system.temp() + L"\\free.tmp", 5);
+  const win::UniqueFile held(::CreateFileW(held_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.valid());
+  EXPECT_EQ(clean_system(L"C:\\windows"), removed(5));
+  std::vector<std::wstring> left = system.temp_leftovers();
+  left.push_back(L"setup.log");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(entries_under(system.temp()), left);
+}
+
+TEST(CleanExe, AnswersZeroWhenBothTargetsAreEmpty) {
+  const OwnedSystemFolders system;
+  EXPECT_EQ(clean_system(L"C:\\windows"), removed(0));
 }
 
 }  // namespace

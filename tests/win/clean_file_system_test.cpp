@@ -1,5 +1,6 @@
-// The engine's Windows file system on real folders: listings, the presence
-// test, sizes, and the tree deletion, also past MAX_PATH.
+// The engine's Windows file system on real folders: targets opened as
+// themselves, listings through handles, sizes, and the tree deletion, also
+// past MAX_PATH.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,28 @@ using test::make_folder;
 
 std::u16string u16(const std::wstring& path) { return std::u16string(win::as_utf16(path)); }
 
+// The folder at `path`, opened as a target.
+std::unique_ptr<OpenEntry> target(WinFileSystem& fs, const std::wstring& path) {
+  auto opened = fs.open_target(u16(path));
+  return opened ? std::move(opened).value() : nullptr;
+}
+
+// The tree `name` in `dir`, opened relative to `dir` as the engine opens a
+// subfolder of a target, then deleted.
+Result<Done, FsError> delete_tree_in(WinFileSystem& fs, const std::wstring& dir, const std::wstring& name) {
+  auto parent = fs.open_target(u16(dir));
+  if (!parent) return Err{parent.error()};
+  auto child = parent.value()->open_child(u16(name));
+  if (!child) return Err{child.error()};
+  FreedBytes freed = 0;
+  return delete_tree(fs, std::move(child).value(), freed);
+}
+
+std::uint64_t size_of(WinFileSystem& fs, const std::wstring& path) {
+  const auto folder = open_target(fs, u16(path));
+  return folder ? folder_size(*folder) : 0;
+}
+
 // A chain of folders with long names whose path passes 260 units well.
 std::wstring long_chain(const std::wstring& base) {
   std::wstring path = base;
@@ -38,7 +61,9 @@ TEST(CleanWinFileSystem, ListsNamesSizesAndAttributesOfAFolder) {
   make_file(dir + L"\\read-only", 3, FILE_ATTRIBUTE_READONLY);
   make_folder(dir + L"\\sub");
   WinFileSystem fs;
-  auto listing = fs.list_folder(u16(dir));
+  const auto folder = target(fs, dir);
+  ASSERT_TRUE(folder);
+  auto listing = folder->list_children();
   ASSERT_TRUE(listing.ok());
   EXPECT_FALSE(listing.value().broke_off);
   auto entries = listing.value().entries;
@@ -56,32 +81,33 @@ TEST(CleanWinFileSystem, ListsNamesSizesAndAttributesOfAFolder) {
   EXPECT_EQ(entries[3].attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), 0u);
 
   make_folder(dir + L"\\nothing-inside");
-  auto empty = fs.list_folder(u16(dir + L"\\nothing-inside"));
+  const auto nothing_inside = target(fs, dir + L"\\nothing-inside");
+  ASSERT_TRUE(nothing_inside);
+  auto empty = nothing_inside->list_children();
   ASSERT_TRUE(empty.ok());
   EXPECT_TRUE(empty.value().entries.empty());
 }
 
-TEST(CleanWinFileSystem, FailsToStartListingAMissingFolderOrAFile) {
+// A target is opened as itself; only a directory that is not a reparse
+// point is one to clean.
+TEST(CleanWinFileSystem, OpensTargetsAsThemselvesAndTakesOnlyFoldersAsTargets) {
   const std::wstring dir = test::make_temp_dir();
   make_file(dir + L"\\file", 1);
   WinFileSystem fs;
-  const auto missing = fs.list_folder(u16(dir + L"\\missing"));
+  const auto missing = fs.open_target(u16(dir + L"\\missing"));
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error(), FsError{ERROR_PATH_NOT_FOUND});
-  const auto file = fs.list_folder(u16(dir + L"\\file"));
-  ASSERT_FALSE(file.ok());
-  EXPECT_TRUE(file.error().code.has_value());  // ERROR_DIRECTORY on Windows, ERROR_INVALID_NAME on Wine
-}
+  EXPECT_EQ(missing.error(), FsError{ERROR_FILE_NOT_FOUND});
+  const auto deeper = fs.open_target(u16(dir + L"\\missing\\deeper"));
+  ASSERT_FALSE(deeper.ok());
+  EXPECT_EQ(deeper.error(), FsError{ERROR_PATH_NOT_FOUND});
+  const auto with_nul = fs.open_target(u16(dir) + std::u16string(1, u'\0') + u"x");
+  ASSERT_FALSE(with_nul.ok());
+  EXPECT_EQ(with_nul.error(), FsError{});
 
-TEST(CleanWinFileSystem, PresenceTestFindsFoldersAndFilesButNotMissingOnes) {
-  const std::wstring dir = test::make_temp_dir();
-  make_file(dir + L"\\file", 1);
-  WinFileSystem fs;
-  EXPECT_TRUE(fs.is_present(u16(dir)));
-  EXPECT_TRUE(fs.is_present(u16(dir + L"\\file")));
-  EXPECT_FALSE(fs.is_present(u16(dir + L"\\missing")));
-  EXPECT_FALSE(fs.is_present(u16(dir + L"\\missing\\deeper")));
-  EXPECT_FALSE(fs.is_present(u16(dir) + std::u16string(1, u'\0') + u"x"));
+  EXPECT_TRUE(open_target(fs, u16(dir)));
+  EXPECT_TRUE(fs.open_target(u16(dir + L"\\file")).ok());
+  EXPECT_FALSE(open_target(fs, u16(dir + L"\\file")));
+  EXPECT_FALSE(open_target(fs, u16(dir + L"\\missing")));
 }
 
 TEST(CleanWinFileSystem, MeasuresAMixedTreeAlsoPastMaxPath) {
@@ -96,10 +122,10 @@ TEST(CleanWinFileSystem, MeasuresAMixedTreeAlsoPastMaxPath) {
   ASSERT_GT(deep.size(), 300u);
   make_file(deep + L"\\f", 11);
   WinFileSystem fs;
-  EXPECT_EQ(dir_size(fs, u16(dir)), 53u);
-  EXPECT_EQ(dir_size(fs, u16(deep)), 11u);
-  EXPECT_EQ(dir_size(fs, u16(dir + L"\\a")), 0u);
-  EXPECT_EQ(dir_size(fs, u16(dir + L"\\missing")), 0u);
+  EXPECT_EQ(size_of(fs, dir), 53u);
+  EXPECT_EQ(size_of(fs, deep), 11u);
+  EXPECT_EQ(size_of(fs, dir + L"\\a"), 0u);
+  EXPECT_EQ(size_of(fs, dir + L"\\missing"), 0u);
 }
 
 TEST(CleanWinTreeDeletion, DeletesANestedTreeAlsoPastMaxPath) {
@@ -111,7 +137,7 @@ TEST(CleanWinTreeDeletion, DeletesANestedTreeAlsoPastMaxPath) {
   make_file(long_chain(tree) + L"\\deepest", 3);
   make_file(dir + L"\\beside", 4);
   WinFileSystem fs;
-  ASSERT_TRUE(delete_tree(fs, u16(tree)).ok());
+  ASSERT_TRUE(delete_tree_in(fs, dir, L"tree").ok());
   EXPECT_FALSE(entry_exists(tree));
   EXPECT_TRUE(entry_exists(dir + L"\\beside"));
 }
@@ -124,7 +150,7 @@ TEST(CleanWinTreeDeletion, DeletesAReadOnlyFileWhereThePlatformAllows) {
   const std::wstring tree = dir + L"\\tree";
   make_file(tree + L"\\sub\\read-only", 1, FILE_ATTRIBUTE_READONLY);
   WinFileSystem fs;
-  const auto deleted = delete_tree(fs, u16(tree));
+  const auto deleted = delete_tree_in(fs, dir, L"tree");
   if (posix_delete) {
     EXPECT_TRUE(deleted.ok());
     EXPECT_FALSE(entry_exists(tree));
@@ -142,14 +168,14 @@ TEST(CleanWinTreeDeletion, DeletesAFolderWhoseListingSpansManyBuffers) {
   const std::wstring tree = dir + L"\\tree";
   for (int i = 0; i < 1000; ++i) make_file(tree + L"\\sub\\" + std::to_wstring(i) + std::wstring(100, L'n'), 1);
   WinFileSystem fs;
-  auto opened = fs.open_no_follow(u16(tree + L"\\sub"));
-  ASSERT_TRUE(opened.ok());
-  auto listing = opened.value()->list_children();
+  auto opened = target(fs, tree + L"\\sub");
+  ASSERT_TRUE(opened);
+  auto listing = opened->list_children();
   ASSERT_TRUE(listing.ok());
   EXPECT_EQ(listing.value().entries.size(), 1000u);
   EXPECT_FALSE(listing.value().broke_off);
-  opened.value().reset();
-  ASSERT_TRUE(delete_tree(fs, u16(tree)).ok());
+  opened.reset();
+  ASSERT_TRUE(delete_tree_in(fs, dir, L"tree").ok());
   EXPECT_FALSE(entry_exists(tree));
 }
 
@@ -157,11 +183,11 @@ TEST(CleanWinTreeDeletion, RefusesAFileAndAMissingPath) {
   const std::wstring dir = test::make_temp_dir();
   make_file(dir + L"\\file", 1);
   WinFileSystem fs;
-  const auto file = delete_tree(fs, u16(dir + L"\\file"));
+  const auto file = delete_tree_in(fs, dir, L"file");
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.error(), FsError{ERROR_DIRECTORY});
   EXPECT_TRUE(entry_exists(dir + L"\\file"));
-  const auto missing = delete_tree(fs, u16(dir + L"\\missing"));
+  const auto missing = delete_tree_in(fs, dir, L"missing");
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.error(), FsError{ERROR_FILE_NOT_FOUND});
 }
@@ -174,7 +200,7 @@ TEST(CleanWinTreeDeletion, AFileHeldOpenInsideEndsItAsInUse) {
                                            OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.valid());
   WinFileSystem fs;
-  const auto deleted = delete_tree(fs, u16(tree));
+  const auto deleted = delete_tree_in(fs, dir, L"tree");
   ASSERT_FALSE(deleted.ok());
   EXPECT_EQ(deleted.error(), FsError{ERROR_SHARING_VIOLATION});
   EXPECT_TRUE(entry_exists(tree + L"\\inner\\held"));

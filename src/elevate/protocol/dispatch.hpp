@@ -2,7 +2,7 @@
 
 #include "elevate/protocol/action_result.hpp"
 #include "elevate/protocol/request.hpp"
-#include "elevate/protocol/system_cleaner.hpp"
+#include "engine/clean/system_cleaner.hpp"
 #include "startup/startup_registry.hpp"
 
 namespace tarnwick {

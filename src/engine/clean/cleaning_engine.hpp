@@ -1,33 +1,31 @@
 #pragma once
 
-// The engine behind "clean-system": targets, scan, deletion, bytes removed.
+// The engine behind "clean-system": targets, scan, deletion, space freed.
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
-#include "elevate/protocol/system_cleaner.hpp"
-#include "engine/clean/clean_targets.hpp"
 #include "engine/clean/file_system.hpp"
+#include "engine/clean/system_cleaner.hpp"
 
 namespace tarnwick::clean {
 
-inline constexpr char scan_cannot_fail_message[] =
-    "scan_with_progress only errs on cancellation, which cannot happen here";
-
-// Holds only references to the back-ends it is lent; each run starts afresh.
+// Holds a reference to the file system it is lent and the Windows directory
+// whose folders it empties; each run starts afresh.
 class CleaningEngine final : public SystemCleaner {
  public:
-  CleaningEngine(FileSystem& file_system, const Environment& environment)
-      : file_system_(file_system), environment_(environment) {}
+  CleaningEngine(FileSystem& file_system, std::u16string windows_directory)
+      : file_system_(file_system), windows_directory_(std::move(windows_directory)) {}
 
-  // Builds the targets, measures them, empties the non-empty ones and
-  // returns the listed bytes of the plain files deleted directly in them.
-  // Failures to delete are described inside the run and dropped: the result
-  // is always a number.
+  // Opens and measures the targets, empties the non-empty ones through the
+  // same handles and returns the space freed. Failures to delete are
+  // described inside the run and dropped: the result is always a number.
   Result<std::uint64_t, EngineError> clean_system() override;
 
  private:
   FileSystem& file_system_;
-  const Environment& environment_;
+  std::u16string windows_directory_;
 };
 
 }  // namespace tarnwick::clean

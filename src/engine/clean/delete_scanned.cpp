@@ -1,48 +1,38 @@
 #include "engine/clean/delete_scanned.hpp"
 
+#include <utility>
+
 #include "common/utf.hpp"
-#include "engine/clean/entry_kind.hpp"
 #include "engine/clean/failure_text.hpp"
 #include "engine/clean/tree_deletion.hpp"
-#include "engine/clean/windows_path.hpp"
 
 namespace tarnwick::clean {
 namespace {
 
-void empty_target(FileSystem& file_system, std::u16string_view target, CleanReport& report) {
-  auto listing = file_system.list_folder(target);
+void empty_target(FileSystem& file_system, const ScanItem& target, CleanReport& report, WorkListGauge* gauge) {
+  auto listing = target.folder->list_children();
   if (!listing) {
-    report.failures.push_back(describe_failure(target, listing.error()));
+    report.failures.push_back(describe_failure(target.path, listing.error()));
     return;
   }
-  for (const ListedEntry& entry : listing.value().entries) {
-    const std::u16string path = join_path(target, entry.name);
-    const EntryKind kind = entry_kind(entry.attributes, entry.reparse_tag);
-    const auto deleted =
-        kind == EntryKind::directory ? delete_tree(file_system, path) : file_system.delete_file(path);
+  // What the listing got before it broke off, if it did, is still deleted.
+  FolderStack entries(gauge);
+  entries.push_lent(*target.folder, std::move(listing.value().entries));
+  for (const ListedEntry& entry : entries.top().entries) {
+    const auto deleted = delete_listed_entry(file_system, *target.folder, entry, report.removed_bytes, gauge);
     if (!deleted) {
-      report.failures.push_back(describe_failure(path, deleted.error()));
+      report.failures.push_back(failure_text(utf16_to_utf8_lossy(entry.name), deleted.error()));
       continue;
     }
-    if (kind == EntryKind::plain_file) report.removed_bytes += entry.size;
     ++report.removed_count;
   }
 }
 
 }  // namespace
 
-CleanReport delete_scanned(FileSystem& file_system, const ScanReport& scan) {
+CleanReport delete_scanned(FileSystem& file_system, const ScanReport& scan, WorkListGauge* gauge) {
   CleanReport report;
-  for (const ScanItem& item : scan.items) {
-    // The scan made the text from a valid path, so it converts back unchanged;
-    // ill-formed text (only a report made elsewhere has it) names no folder.
-    const std::optional<std::u16string> target = utf8_to_utf16(item.path);
-    if (!target) {
-      report.failures.push_back(failure_text(item.path, FsError{}));
-      continue;
-    }
-    empty_target(file_system, *target, report);
-  }
+  for (const ScanItem& item : scan.items) empty_target(file_system, item, report, gauge);
   return report;
 }
 

@@ -4,8 +4,8 @@
 // and deletion rules need. The engine takes it by reference; Windows provides
 // the real one (WinFileSystem) and the tests an in-memory one.
 //
-// Paths are UTF-16 text as Windows takes them. Nothing here follows a link
-// unless it says so.
+// Paths and names are UTF-16 text as Windows takes them. Nothing here
+// follows a link.
 
 #include <cstdint>
 #include <memory>
@@ -51,7 +51,7 @@ struct EntryAttributes {
   std::uint32_t reparse_tag = 0;
 };
 
-// An entry opened for deletion without following a link: a link is the link
+// An open entry, reached without following a link: a link is the link
 // itself, never what it points to. Closed when destroyed.
 class OpenEntry {
  public:
@@ -59,7 +59,9 @@ class OpenEntry {
   virtual Result<EntryAttributes, FsError> attributes() = 0;
   // Lists this folder through its own handle.
   virtual Result<Listing, FsError> list_children() = 0;
-  // Opens a child by name, relative to this handle, without following a link.
+  // Opens a child by name, relative to this handle, without following a
+  // link, for deletion. The name is taken as it is: no device names, no
+  // trimmed dots or spaces.
   virtual Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) = 0;
   // Marks the entry for deletion; its name goes when it is closed. A folder
   // must be empty.
@@ -70,19 +72,11 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Whether a folder (or anything else) exists at `path` and its attributes
-  // can be read; links on the way and at the end are followed.
-  virtual bool is_present(std::u16string_view path) = 0;
-
-  // The entries of the folder at `path`. A failure to start the listing is
-  // the error; a listing that breaks off later is a Listing with `broke_off`.
-  virtual Result<Listing, FsError> list_folder(std::u16string_view path) = 0;
-
-  // Deletes one file, or one link as itself (also a link to a folder).
-  virtual Result<Done, FsError> delete_file(std::u16string_view path) = 0;
-
-  // Opens the entry at `path` for deletion without following a link at its end.
-  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_no_follow(std::u16string_view path) = 0;
+  // Opens the folder at `path` to measure and empty it: without following a
+  // link at its end, so that a link there is the link itself, and without
+  // the right to delete it. Everything below it is reached through the
+  // returned entry, never by a path.
+  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_target(std::u16string_view path) = 0;
 
   // Gives up the rest of the time slice before an operation is tried again.
   virtual void pause_before_retry() = 0;

@@ -1,35 +1,84 @@
 #include "engine/clean/scan.hpp"
 
-#include "common/utf.hpp"
+#include <utility>
+
 #include "engine/clean/entry_kind.hpp"
-#include "engine/clean/windows_path.hpp"
 
 namespace tarnwick::clean {
+namespace {
 
-std::uint64_t dir_size(FileSystem& file_system, std::u16string_view path) {
-  // Folders still to be listed; a work list instead of recursion, so that a
-  // tree of any depth fits on the stack.
-  std::vector<std::u16string> pending{std::u16string(path)};
-  std::uint64_t total = 0;
-  while (!pending.empty()) {
-    const std::u16string folder = std::move(pending.back());
-    pending.pop_back();
-    auto listing = file_system.list_folder(folder);
-    if (!listing) continue;
-    for (const ListedEntry& entry : listing.value().entries) {
-      switch (entry_kind(entry.attributes, entry.reparse_tag)) {
-        case EntryKind::link:
-          break;
-        case EntryKind::directory:
-          pending.push_back(join_path(folder, entry.name));
-          break;
-        case EntryKind::plain_file:
-          total += entry.size;
-          break;
-      }
+// Adds the sizes of the listed plain files to `total` and keeps the folders.
+std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::uint64_t& total) {
+  std::vector<ListedEntry> folders;
+  auto listing = folder.list_children();
+  if (!listing) return folders;
+  for (ListedEntry& entry : listing.value().entries) {
+    switch (entry_kind(entry.attributes, entry.reparse_tag)) {
+      case EntryKind::link:
+        break;
+      case EntryKind::directory:
+        folders.push_back(std::move(entry));
+        break;
+      case EntryKind::plain_file:
+        total += entry.size;
+        break;
     }
   }
+  return folders;
+}
+
+bool is_directory(OpenEntry& entry) {
+  auto attributes = entry.attributes();
+  return attributes && entry_kind(attributes.value().attributes, attributes.value().reparse_tag) == EntryKind::directory;
+}
+
+// Measures one target and keeps it in the report when it holds data.
+std::uint64_t add_target(FileSystem& file_system, const CleanTarget& target, ScanReport& report) {
+  std::unique_ptr<OpenEntry> folder = open_target(file_system, target.path);
+  if (!folder) return 0;
+  const std::uint64_t bytes = folder_size(*folder);
+  if (bytes > 0) {
+    report.items.push_back({target.id, target.path, bytes, std::move(folder)});
+    report.total_bytes += bytes;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::unique_ptr<OpenEntry> open_target(FileSystem& file_system, std::u16string_view path) {
+  auto folder = file_system.open_target(path);
+  if (!folder) return nullptr;
+  auto attributes = folder.value()->attributes();
+  if (!attributes) return nullptr;
+  const std::uint32_t flags = attributes.value().attributes;
+  if ((flags & attribute_reparse_point) != 0 || (flags & attribute_directory) == 0) return nullptr;
+  return std::move(folder).value();
+}
+
+std::uint64_t folder_size(OpenEntry& folder, WorkListGauge* gauge) {
+  std::uint64_t total = 0;
+  FolderStack stack(gauge);
+  stack.push_lent(folder, folders_after_counting_files(folder, total));
+  while (!stack.empty()) {
+    FolderLevel& level = stack.top();
+    if (level.next == level.entries.size()) {
+      stack.pop();
+      continue;
+    }
+    auto child = level.folder->open_child(level.entries[level.next++].name);
+    // The listing may be out of date: only what is a directory now is entered.
+    if (!child || !is_directory(*child.value())) continue;
+    std::vector<ListedEntry> folders = folders_after_counting_files(*child.value(), total);
+    stack.push(std::move(child).value(), std::move(folders));
+  }
   return total;
+}
+
+ScanReport scan_targets(FileSystem& file_system, const std::vector<CleanTarget>& targets) {
+  ScanReport report;
+  for (const CleanTarget& target : targets) add_target(file_system, target, report);
+  return report;
 }
 
 Result<ScanReport, EngineError> scan_with_progress(FileSystem& file_system, const std::vector<CleanTarget>& targets,
@@ -39,14 +88,9 @@ Result<ScanReport, EngineError> scan_with_progress(FileSystem& file_system, cons
   std::uint32_t visited = 0;
   for (const CleanTarget& target : targets) {
     if (cancel.load(std::memory_order_relaxed)) return Err{EngineError{std::string(cancelled_message)}};
-    const std::uint64_t bytes = file_system.is_present(target.path) ? dir_size(file_system, target.path) : 0;
-    std::string path_text = utf16_to_utf8_lossy(target.path);
-    if (bytes > 0) {
-      report.items.push_back({target.id, path_text, bytes});
-      report.total_bytes += bytes;
-    }
+    const std::uint64_t bytes = add_target(file_system, target, report);
     ++visited;
-    on_progress(ScanProgress{target.id, std::move(path_text), bytes, report.total_bytes, visited,
+    on_progress(ScanProgress{target.id, target.path, bytes, report.total_bytes, visited,
                              static_cast<std::uint32_t>(targets.size())});
   }
   return report;

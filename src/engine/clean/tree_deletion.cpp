@@ -1,6 +1,6 @@
 #include "engine/clean/tree_deletion.hpp"
 
-#include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/clean/entry_kind.hpp"
@@ -37,27 +37,26 @@ Result<EntryKind, FsError> kind_of(OpenEntry& entry) {
   return entry_kind(attributes.value().attributes, attributes.value().reparse_tag);
 }
 
-// One folder being emptied: its handle and the children still to delete.
-struct Frame {
-  Entry folder;
-  std::vector<ListedEntry> children;
-  std::size_t next = 0;
-};
-
-Result<Frame, FsError> open_frame(Entry folder) {
-  auto listing = folder->list_children();
-  if (!listing) return Err{listing.error()};
-  if (listing.value().broke_off) return Err{*listing.value().broke_off};
-  return Frame{std::move(folder), std::move(listing.value().entries), 0};
+// Marks an open entry that is not a folder for deletion; a plain file, by
+// its listing and its handle alike, counts its listed size.
+Result<Done, FsError> mark_not_a_folder(OpenEntry& child, EntryKind kind, const ListedEntry& listed,
+                                        FreedBytes& freed) {
+  auto marked = child.mark_for_deletion();
+  if (!marked) return marked;
+  if (kind == EntryKind::plain_file && entry_kind(listed.attributes, listed.reparse_tag) == EntryKind::plain_file) {
+    freed += listed.size;
+  }
+  return Done{};
 }
 
 // Deletes a child that is not a folder, or opens a folder to be emptied.
 // The kind is read from the open handle, not from the parent's listing,
 // which may be out of date: a folder swapped for a link since is a link here.
 // Gives the folder to descend into, or null when nothing is left to do.
-Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& parent, std::u16string_view name) {
+Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& parent, const ListedEntry& listed,
+                                            FreedBytes& freed) {
   return retried(file_system, windows_error::sharing_violation, [&]() -> Result<Entry, FsError> {
-    auto child = parent.open_child(name);
+    auto child = parent.open_child(listed.name);
     if (!child) {
       if (vanished(child.error())) return Entry{};
       return Err{child.error()};
@@ -65,44 +64,61 @@ Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& 
     auto kind = kind_of(*child.value());
     if (!kind) return Err{kind.error()};
     if (kind.value() == EntryKind::directory) return std::move(child).value();
-    auto marked = child.value()->mark_for_deletion();
+    auto marked = mark_not_a_folder(*child.value(), kind.value(), listed, freed);
     if (!marked) return Err{marked.error()};
     return Entry{};
   });
 }
 
+// The folder's listing, whole: a deletion that went on past a listing that
+// broke off would end with the folder not empty anyway.
+Result<std::vector<ListedEntry>, FsError> whole_listing(OpenEntry& folder) {
+  auto listing = folder.list_children();
+  if (!listing) return Err{listing.error()};
+  if (listing.value().broke_off) return Err{*listing.value().broke_off};
+  return std::move(listing.value().entries);
+}
+
 }  // namespace
 
-Result<Done, FsError> delete_tree(FileSystem& file_system, std::u16string_view path) {
-  auto root = file_system.open_no_follow(path);
-  if (!root) return Err{root.error()};
-  auto root_kind = kind_of(*root.value());
+Result<Done, FsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
+                                          FreedBytes& freed, WorkListGauge* gauge) {
+  auto child = parent.open_child(entry.name);
+  if (!child) return Err{child.error()};
+  if (entry_kind(entry.attributes, entry.reparse_tag) == EntryKind::directory) {
+    return delete_tree(file_system, std::move(child).value(), freed, gauge);
+  }
+  auto kind = kind_of(*child.value());
+  if (!kind) return Err{kind.error()};
+  return mark_not_a_folder(*child.value(), kind.value(), entry, freed);
+}
+
+Result<Done, FsError> delete_tree(FileSystem& file_system, Entry root, FreedBytes& freed, WorkListGauge* gauge) {
+  auto root_kind = kind_of(*root);
   if (!root_kind) return Err{root_kind.error()};
   if (root_kind.value() != EntryKind::directory) return Err{windows_failure(windows_error::directory)};
 
-  // The folders being emptied, the given folder at the bottom: a work list
-  // instead of recursion, so that a tree of any depth fits on the stack.
-  std::vector<Frame> stack;
-  auto first = open_frame(std::move(root).value());
+  FolderStack stack(gauge);
+  auto first = whole_listing(*root);
   if (!first) return Err{first.error()};
-  stack.push_back(std::move(first).value());
+  stack.push(std::move(root), std::move(first).value());
 
   while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.next < top.children.size()) {
-      const ListedEntry& child = top.children[top.next++];
-      auto descend = delete_or_open_child(file_system, *top.folder, child.name);
+    FolderLevel& top = stack.top();
+    if (top.next < top.entries.size()) {
+      const ListedEntry& child = top.entries[top.next++];
+      auto descend = delete_or_open_child(file_system, *top.folder, child, freed);
       if (!descend) return Err{descend.error()};
       if (descend.value()) {
-        auto frame = open_frame(std::move(descend).value());
-        if (!frame) return Err{frame.error()};
-        stack.push_back(std::move(frame).value());
+        auto listing = whole_listing(*descend.value());
+        if (!listing) return Err{listing.error()};
+        stack.push(std::move(descend).value(), std::move(listing).value());
       }
       continue;
     }
     auto marked = retried(file_system, windows_error::dir_not_empty, [&] { return top.folder->mark_for_deletion(); });
     if (!marked) return Err{marked.error()};
-    stack.pop_back();  // closes the folder, so that its name goes before its parent is deleted
+    stack.pop();  // closes the folder, so that its name goes before its parent is deleted
   }
   return Done{};
 }

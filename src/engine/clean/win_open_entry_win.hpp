@@ -1,7 +1,7 @@
 #pragma once
 
-// An entry opened for deletion through a handle: the tree deletion's steps
-// on Windows, every one relative to a handle already held.
+// An entry reached through a handle: the scan's and the deletion's steps on
+// Windows below a target, every one relative to a handle already held.
 
 #include <memory>
 #include <string_view>

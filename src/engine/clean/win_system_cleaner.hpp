@@ -1,9 +1,10 @@
 #pragma once
 
 // "clean-system" on Windows: the cleaning engine over the real file system
-// and the process environment. Holds no state; each call starts afresh.
+// and the system's own Windows directory. Holds no state; each call starts
+// afresh.
 
-#include "elevate/protocol/system_cleaner.hpp"
+#include "engine/clean/system_cleaner.hpp"
 
 namespace tarnwick::clean {
 

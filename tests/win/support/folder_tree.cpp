@@ -102,6 +102,11 @@ bool posix_delete_supported(const std::wstring& dir) {
   return supported;
 }
 
+bool running_under_wine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::optional<std::string> make_junction(const std::wstring& link, const std::wstring& target) {
   if (!::CreateDirectoryW(extended(link).c_str(), nullptr)) return "cannot make the junction's folder";
   const win::UniqueFile folder(::CreateFileW(extended(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

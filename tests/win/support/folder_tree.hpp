@@ -30,6 +30,11 @@ std::vector<std::wstring> entries_under(const std::wstring& folder);
 // semantics, read-only files too); tried on a scratch file in `dir`.
 bool posix_delete_supported(const std::wstring& dir);
 
+// Whether this is Wine, which keeps the name each entry was opened by and
+// deletes by that name: an entry in a folder renamed since it was opened is
+// missed (and a newcomer under the old name would be hit).
+bool running_under_wine();
+
 // Attempts to make a junction or a directory symbolic link at `link` to the
 // folder `target`. nullopt when it exists as the link it should be; else
 // why not, for GTEST_SKIP. Wine makes neither.

@@ -1,5 +1,7 @@
 #pragma once
 
+// The cleaning engine as the dispatcher sees it: one operation, no arguments.
+
 #include <cstdint>
 #include <string>
 
@@ -12,11 +14,10 @@ struct EngineError {
   std::string message;
 };
 
-// Seam between the dispatcher and the cleaning engine.
 class SystemCleaner {
  public:
   virtual ~SystemCleaner() = default;
-  // Bytes removed, or the engine's error.
+  // Bytes freed, or the engine's error.
   virtual Result<std::uint64_t, EngineError> clean_system() = 0;
 };
 
