@@ -316,25 +316,29 @@ TEST(ClientCli, UsageErrorsAndHelpStartNothing) {
 
 TEST(ClientCli, DescribesEveryKindOfError) {
   struct Case {
-    ClientError error;
-    std::string text;
+    ErrorKind kind;
+    const char* message;
+    std::optional<std::uint32_t> exit_status;
+    const char* text;
     int status;
   };
   const Case cases[] = {
-      {{ErrorKind::Refused, "bad request json: x", 1u, 0}, "the helper refused the request: bad request json: x", 1},
-      {{ErrorKind::ActionFailed, "m", 1u, 0}, "the action failed: m", 1},
-      {{ErrorKind::ConsentDeclined, "", std::nullopt, 1223}, "the elevation prompt was declined", 3},
-      {{ErrorKind::LaunchFailed, "m", std::nullopt, 2}, "the helper could not be started: m", 3},
-      {timed_out(250ms).value, "the helper did not finish within 250 ms", 3},
-      {timed_out(600s).value, "the helper did not finish within 600 s", 3},
-      {{ErrorKind::NoUsableResponse, "m", 7u, 0}, "the helper gave no usable response (exit status 7): m", 3},
-      {{ErrorKind::InternalError, "", 101u, 0}, "the helper stopped on an internal error (exit status 101)", 3},
-      {{ErrorKind::InvalidRequest, "m", std::nullopt, 0}, "the request cannot be sent: m", 2},
+      {ErrorKind::Refused, "bad request json: x", 1u, "the helper refused the request: bad request json: x", 1},
+      {ErrorKind::ActionFailed, "m", 1u, "the action failed: m", 1},
+      {ErrorKind::ConsentDeclined, "", std::nullopt, "the elevation prompt was declined", 3},
+      {ErrorKind::LaunchFailed, "m", std::nullopt, "the helper could not be started: m", 3},
+      {ErrorKind::TimedOut, "250 ms", std::nullopt, "the helper did not finish within 250 ms", 3},
+      {ErrorKind::NoUsableResponse, "m", 7u, "the helper gave no usable response (exit status 7): m", 3},
+      {ErrorKind::InternalError, "", 101u, "the helper stopped on an internal error (exit status 101)", 3},
+      {ErrorKind::InvalidRequest, "m", std::nullopt, "the request cannot be sent: m", 2},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(describe(c.error), c.text);
-    EXPECT_EQ(cli_exit_for(c.error), c.status) << c.text;
+    const ClientError error{c.kind, c.message, c.exit_status, 0};
+    EXPECT_EQ(describe(error), c.text);
+    EXPECT_EQ(cli_exit_for(error), c.status) << c.text;
   }
+  EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::TimedOut, "250 ms", std::nullopt, 0}));
+  EXPECT_EQ(timed_out(600s).value.message, "600 s");
 }
 
 }  // namespace
