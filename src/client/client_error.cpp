@@ -2,6 +2,11 @@
 
 namespace tarnwick::client {
 
+ClientError launch_error(std::uint32_t code, const std::string& what, const std::string& os_text) {
+  if (code == kErrorCancelled) return ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, code};
+  return ClientError{ErrorKind::LaunchFailed, what + ": " + os_text, std::nullopt, code};
+}
+
 Err<ClientError> timed_out(std::chrono::milliseconds limit) {
   const auto ms = limit.count();
   return client_error(ErrorKind::TimedOut, ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");

@@ -53,6 +53,13 @@ inline Err<ClientError> client_error(ErrorKind kind, std::string message) {
   return Err<ClientError>{ClientError{kind, std::move(message), std::nullopt, 0}};
 }
 
+// The user's answer "no" to the elevation prompt, as the launch reports it.
+inline constexpr std::uint32_t kErrorCancelled = 1223;  // ERROR_CANCELLED
+
+// A launch that failed with this OS error code: the declined prompt
+// (ConsentDeclined), or LaunchFailed with "<what>: <os_text>".
+ClientError launch_error(std::uint32_t code, const std::string& what, const std::string& os_text);
+
 // TimedOut, its message the limit: "600 s", or "250 ms" when not whole seconds.
 Err<ClientError> timed_out(std::chrono::milliseconds limit);
 

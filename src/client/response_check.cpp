@@ -23,6 +23,10 @@ constexpr std::uint32_t kExitInternal = 101;
 constexpr std::array<std::string_view, 3> kRefusalPrefixes = {
     "bad request payload: ", "bad request json: ", "unknown HKLM startup entry: "};
 
+// What the helper writes when its answer cannot be encoded (text that is not
+// UTF-8); the exit status still tells whether the action succeeded.
+constexpr std::string_view kSerializeFallback = R"({"status":"err","error":"serialize"})";
+
 Err<ClientError> unusable(const HelperExit& exit, std::string what) {
   return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0}};
 }
@@ -137,6 +141,9 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     return OkData{std::move(envelope["data"])};
   }
   if (status_text == "err") {
+    if (exit.exit_status == kExitOk && text == kSerializeFallback) {
+      return unusable(exit, "the action succeeded but the helper could not encode its answer (\"serialize\")");
+    }
     static constexpr Member kShape[] = {{"status", Kind::String}, {"error", Kind::String}};
     if (auto wrong = wrong_members(envelope, kShape, "the response")) return unusable(exit, std::move(*wrong));
     if (exit.exit_status != kExitFailed) {

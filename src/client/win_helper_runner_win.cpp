@@ -13,6 +13,8 @@
 namespace tarnwick::client {
 namespace {
 
+static_assert(kErrorCancelled == ERROR_CANCELLED);
+
 // The longest command line CreateProcessW takes, its terminating NUL included.
 constexpr std::size_t kMaxCommandLine = 32767;
 
@@ -68,10 +70,7 @@ Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, cons
   info.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&info)) {
     const DWORD code = ::GetLastError();
-    if (code == ERROR_CANCELLED) {
-      return Err<ClientError>{ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, code}};
-    }
-    return os_failure(ErrorKind::LaunchFailed, "cannot start the helper", code);
+    return Err{launch_error(code, "cannot start the helper", win::os_error_text(code))};
   }
   win::UniqueKernelHandle process(info.hProcess);
   if (!process) return client_error(ErrorKind::LaunchFailed, "the helper was started without a process to wait for");

@@ -337,6 +337,10 @@ TEST(ClientCli, DescribesEveryKindOfError) {
     EXPECT_EQ(describe(error), c.text);
     EXPECT_EQ(cli_exit_for(error), c.status) << c.text;
   }
+  EXPECT_EQ(launch_error(1223, "cannot start the helper", "The operation was canceled by the user. (os error 1223)"),
+            (ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, 1223}));
+  EXPECT_EQ(launch_error(2, "cannot start the helper", "File not found. (os error 2)"),
+            (ClientError{ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", std::nullopt, 2}));
   EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::TimedOut, "250 ms", std::nullopt, 0}));
   EXPECT_EQ(timed_out(600s).value.message, "600 s");
 }

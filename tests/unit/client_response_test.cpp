@@ -107,6 +107,9 @@ TEST(ClientResponse, EnvelopesThatAreNotTheHelpersAnswerAreUnusable) {
       {0xC0000005, "", "the exit status is not one the helper ends with"},
       {1, R"({"status":"ok","data":[]})", R"(the response says "ok" but the exit status is 1)"},
       {0, R"({"status":"err","error":"x"})", R"(the response says "err" but the exit status is 0)"},
+      // the helper's fallback after a success it could not encode
+      {0, R"({"status":"err","error":"serialize"})",
+       R"(the action succeeded but the helper could not encode its answer ("serialize"))"},
       // nothing, or not all of it
       {0, "", "the response file is empty"},
       {1, "", "the response file is empty"},
