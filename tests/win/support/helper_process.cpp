@@ -42,21 +42,46 @@ std::wstring environment_block(const EnvOverrides& overrides, const std::vector<
 
 }  // namespace
 
-std::wstring helper_exe_path() {
+std::wstring exe_beside_tests(const std::wstring& file_name) {
   std::wstring path(32768, L'\0');
   const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
   path.resize(n);
   path.resize(path.find_last_of(L"\\/") + 1);
-  return path + L"tarnwick-helper.exe";
+  return path + file_name;
 }
 
-HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides& overrides,
-                           const std::vector<std::wstring>& removed) {
+std::wstring helper_exe_path() { return exe_beside_tests(L"tarnwick-helper.exe"); }
+
+namespace {
+
+win::UniqueFile inheritable_file(const std::wstring& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  win::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                     CREATE_ALWAYS, 0, nullptr));
+  if (!file) throw std::runtime_error("cannot create an output file for the child");
+  return file;
+}
+
+// Without `capture_dir`, standard error comes back through a pipe read to its
+// end and standard output goes to NUL. With it, both go to files there, read
+// once the child has exited: a process the child starts in turn (Wine's
+// desktop process among them) may hold on to inherited handles, and a pipe
+// would then never end.
+HelperRun run_process(const std::wstring& program, const std::wstring& command_line, const EnvOverrides& overrides,
+                      const std::vector<std::wstring>& removed, const std::wstring& capture_dir) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   win::UniqueKernelHandle read_end;
   win::UniqueKernelHandle write_end;
-  if (!::CreatePipe(read_end.put(), write_end.put(), &inherit, 0)) throw std::runtime_error("CreatePipe failed");
-  ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+  win::UniqueFile output_file;
+  win::UniqueFile error_file;
+  const bool capture = !capture_dir.empty();
+  if (capture) {
+    output_file = inheritable_file(capture_dir + L"\\stdout.txt");
+    error_file = inheritable_file(capture_dir + L"\\stderr.txt");
+  } else {
+    if (!::CreatePipe(read_end.put(), write_end.put(), &inherit, 0)) throw std::runtime_error("CreatePipe failed");
+    ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+  }
   win::UniqueFile null_device(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             &inherit, OPEN_EXISTING, 0, nullptr));
 
@@ -64,12 +89,11 @@ HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides&
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = null_device.get();
-  startup.hStdOutput = null_device.get();
-  startup.hStdError = write_end.get();
+  startup.hStdOutput = capture ? output_file.get() : null_device.get();
+  startup.hStdError = capture ? error_file.get() : write_end.get();
 
   std::wstring environment = environment_block(overrides, removed);
   std::wstring mutable_line = command_line;
-  std::wstring program = helper_exe_path();
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(program.c_str(), mutable_line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                         environment.data(), nullptr, &startup, &process)) {
@@ -82,12 +106,27 @@ HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides&
   HelperRun run;
   char buffer[4096];
   DWORD got = 0;
-  while (::ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  while (!capture && ::ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
     run.standard_error.append(buffer, got);
   }
   ::WaitForSingleObject(process_handle.get(), INFINITE);
   ::GetExitCodeProcess(process_handle.get(), &run.exit_code);
+  if (capture) {
+    run.standard_output = read_file_bytes(capture_dir + L"\\stdout.txt");
+    run.standard_error = read_file_bytes(capture_dir + L"\\stderr.txt");
+  }
   return run;
+}
+
+}  // namespace
+
+HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides& overrides,
+                           const std::vector<std::wstring>& removed) {
+  return run_process(helper_exe_path(), command_line, overrides, removed, L"");
+}
+
+HelperRun run_program(const std::wstring& program, const std::wstring& arguments) {
+  return run_process(program, L"\"" + program + L"\" " + arguments, {}, {}, make_temp_dir());
 }
 
 HelperRun run_helper_exe(const std::wstring& arguments, const EnvOverrides& overrides,

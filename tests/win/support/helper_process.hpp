@@ -15,10 +15,13 @@ namespace tarnwick::test {
 struct HelperRun {
   DWORD exit_code = 0;
   std::string standard_error;
+  std::string standard_output;  // run_program only
 };
 
 using EnvOverrides = std::vector<std::pair<std::wstring, std::wstring>>;
 
+// A program built beside the test executable, by file name.
+std::wstring exe_beside_tests(const std::wstring& file_name);
 // tarnwick-helper.exe beside the test executable.
 std::wstring helper_exe_path();
 
@@ -31,6 +34,11 @@ HelperRun run_helper_exe(const std::wstring& arguments, const EnvOverrides& over
 // Same, with the whole command line written by the caller (program part included).
 HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides& overrides = {},
                            const std::vector<std::wstring>& removed = {});
+
+// Runs `program` with the command line `"<program>" <arguments>` and this
+// process's environment; standard output is captured too (both streams
+// through files in a new temporary folder).
+HelperRun run_program(const std::wstring& program, const std::wstring& arguments);
 
 // A new, empty folder under the temp folder; not removed afterwards.
 std::wstring make_temp_dir();

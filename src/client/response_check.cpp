@@ -1,0 +1,222 @@
+#include "client/response_check.hpp"
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "common/utf.hpp"
+
+namespace tarnwick::client {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::uint32_t kExitOk = 0;
+constexpr std::uint32_t kExitFailed = 1;
+constexpr std::uint32_t kExitUsage = 2;
+constexpr std::uint32_t kExitInternal = 101;
+
+// Texts that mark a refusal of the request rather than a failed action.
+constexpr std::array<std::string_view, 3> kRefusalPrefixes = {
+    "bad request payload: ", "bad request json: ", "unknown HKLM startup entry: "};
+
+// What the helper writes when its answer cannot be encoded (text that is not
+// UTF-8); the exit status still tells whether the action succeeded.
+constexpr std::string_view kSerializeFallback = R"({"status":"err","error":"serialize"})";
+
+Err<ClientError> unusable(const HelperExit& exit, std::string what) {
+  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0}};
+}
+
+// A key or value from the file, quoted and escaped for a message, and cut
+// short: the file is not trusted to be small or printable.
+std::string json_quoted(std::string_view text) {
+  constexpr std::size_t kShown = 64;
+  std::string shown = json(std::string(text.substr(0, kShown))).dump(-1, ' ', false, json::error_handler_t::replace);
+  if (text.size() > kShown) shown.insert(shown.size() - 1, "...");
+  return shown;
+}
+
+enum class Kind { String, Boolean, Unsigned };
+
+struct Member {
+  std::string_view key;
+  Kind kind;
+};
+
+bool has_kind(const json& value, Kind kind) {
+  switch (kind) {
+    case Kind::String: return value.is_string();
+    case Kind::Boolean: return value.is_boolean();
+    case Kind::Unsigned: return value.is_number_unsigned();
+  }
+  return false;
+}
+
+const char* kind_name(Kind kind) {
+  switch (kind) {
+    case Kind::String: return "a string";
+    case Kind::Boolean: return "a boolean";
+    case Kind::Unsigned: return "an unsigned integer";
+  }
+  return "?";
+}
+
+// The first member whose key is not one of `keys`, for a message about `what`.
+std::optional<std::string> extra_member(const json& object, std::span<const std::string_view> keys,
+                                        std::string_view what) {
+  for (const auto& [key, value] : object.items()) {
+    bool known = false;
+    for (const std::string_view k : keys) known = known || k == key;
+    if (!known) return std::string(what) + " has an extra member " + json_quoted(key);
+  }
+  return std::nullopt;
+}
+
+// Exactly these members, each of its kind; otherwise what is wrong, about `what`.
+std::optional<std::string> wrong_members(const json& object, std::span<const Member> members, std::string_view what) {
+  if (!object.is_object()) return std::string(what) + " is not an object";
+  std::vector<std::string_view> keys;
+  for (const Member& member : members) {
+    const auto found = object.find(member.key);
+    if (found == object.end()) return std::string(what) + " has no " + json_quoted(member.key);
+    if (!has_kind(*found, member.kind)) {
+      return std::string(what) + ": " + json_quoted(member.key) + " is not " + kind_name(member.kind);
+    }
+    keys.push_back(member.key);
+  }
+  return extra_member(object, keys, what);
+}
+
+// The text the helper writes for this envelope; any other byte sequence
+// (blanks, member order, escapes, duplicate members) is not its answer.
+std::string compact_form(std::string_view status, std::string_view key, const json& value) {
+  return std::string(R"({"status":")") + std::string(status) + R"(",")" + std::string(key) + "\":" + value.dump() + "}";
+}
+
+struct OkData {
+  json data;
+};
+
+// The envelope and exit status. A successful run gives its data (its shape and
+// compact form still to be checked); every other end is an error.
+Outcome<OkData> read_envelope(const HelperExit& exit) {
+  if (exit.exit_status == kExitInternal) {
+    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0}};
+  }
+  if (exit.exit_status == kExitUsage) return unusable(exit, "the helper did not accept its command line");
+  if (exit.exit_status != kExitOk && exit.exit_status != kExitFailed) {
+    return unusable(exit, "the exit status is not one the helper ends with");
+  }
+  const std::string& text = exit.response;
+  if (text.empty()) return unusable(exit, "the response file is empty");
+  if (text.size() > kMaxResponseBytes) return unusable(exit, "the response file is too large");
+  if (!utf8_to_utf16(text)) return unusable(exit, "the response is not valid UTF-8");
+
+  json envelope;
+  try {
+    envelope = json::parse(text);
+  } catch (const json::parse_error& e) {
+    // The reader counts bytes from 1; one past the end means the text ran out.
+    if (e.byte > text.size()) return unusable(exit, "the response ends early (incomplete JSON)");
+    return unusable(exit, "the response is not well-formed JSON (stopped at byte " + std::to_string(e.byte) + ")");
+  }
+  if (!envelope.is_object()) return unusable(exit, "the response is not a JSON object");
+  const auto status = envelope.find("status");
+  if (status == envelope.end()) return unusable(exit, "the response has no \"status\"");
+  if (!status->is_string()) return unusable(exit, "\"status\" is not a string");
+  const std::string status_text = status->get<std::string>();
+
+  if (status_text == "ok") {
+    // "data" may hold anything here; each action checks its shape.
+    static constexpr std::string_view kKeys[] = {"status", "data"};
+    if (!envelope.contains("data")) return unusable(exit, "an \"ok\" response has no \"data\"");
+    if (auto extra = extra_member(envelope, kKeys, "the response")) return unusable(exit, std::move(*extra));
+    if (exit.exit_status != kExitOk) {
+      return unusable(exit, "the response says \"ok\" but the exit status is " + std::to_string(exit.exit_status));
+    }
+    return OkData{std::move(envelope["data"])};
+  }
+  if (status_text == "err") {
+    if (exit.exit_status == kExitOk && text == kSerializeFallback) {
+      return unusable(exit, "the action succeeded but the helper could not encode its answer (\"serialize\")");
+    }
+    static constexpr Member kShape[] = {{"status", Kind::String}, {"error", Kind::String}};
+    if (auto wrong = wrong_members(envelope, kShape, "the response")) return unusable(exit, std::move(*wrong));
+    if (exit.exit_status != kExitFailed) {
+      return unusable(exit, "the response says \"err\" but the exit status is " + std::to_string(exit.exit_status));
+    }
+    std::string message = envelope["error"].get<std::string>();
+    if (compact_form("err", "error", json(message)) != text) {
+      return unusable(exit, "the response is not in the helper's compact form");
+    }
+    ErrorKind kind = ErrorKind::ActionFailed;
+    for (const std::string_view prefix : kRefusalPrefixes) {
+      if (std::string_view(message).starts_with(prefix)) kind = ErrorKind::Refused;
+    }
+    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0}};
+  }
+  return unusable(exit, "\"status\" is " + json_quoted(status_text) + ", neither \"ok\" nor \"err\"");
+}
+
+// Called once the data's shape is known good (so its depth is small).
+std::optional<std::string> not_compact(const HelperExit& exit, const json& data) {
+  if (compact_form("ok", "data", data) != exit.response) return "the response is not in the helper's compact form";
+  return std::nullopt;
+}
+
+}  // namespace
+
+Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
+  auto ok = read_envelope(exit);
+  if (!ok) return Err{std::move(ok).error()};
+  const json& data = ok.value().data;
+  if (!data.is_array()) return unusable(exit, "\"data\" is not an array");
+  static constexpr Member kEntry[] = {
+      {"command", Kind::String}, {"enabled", Kind::Boolean}, {"name", Kind::String}, {"scope", Kind::String}};
+  std::vector<StartupEntry> entries;
+  entries.reserve(data.size());
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    const json& item = data[i];
+    const std::string what = "entry " + std::to_string(i);
+    if (auto wrong = wrong_members(item, kEntry, what)) return unusable(exit, std::move(*wrong));
+    const auto& scope = item["scope"].get_ref<const std::string&>();
+    if (scope != "hklm-run") return unusable(exit, what + ": \"scope\" is " + json_quoted(scope) + ", not \"hklm-run\"");
+    entries.push_back({item["name"].get<std::string>(), item["command"].get<std::string>(), item["enabled"].get<bool>()});
+  }
+  if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
+  return entries;
+}
+
+Outcome<Done> read_set_response(const HelperExit& exit, const SetStartupEnabled& request) {
+  auto ok = read_envelope(exit);
+  if (!ok) return Err{std::move(ok).error()};
+  const json& data = ok.value().data;
+  static constexpr Member kEcho[] = {{"enabled", Kind::Boolean}, {"name", Kind::String}};
+  if (auto wrong = wrong_members(data, kEcho, "\"data\"")) return unusable(exit, std::move(*wrong));
+  if (data["name"].get_ref<const std::string&>() != request.name) {
+    return unusable(exit, "the answer names " + json_quoted(data["name"].get_ref<const std::string&>()) +
+                              ", not the requested entry");
+  }
+  if (data["enabled"].get<bool>() != request.enabled) {
+    return unusable(exit, std::string("the answer says \"enabled\" is ") + (request.enabled ? "false" : "true") +
+                              ", not as requested");
+  }
+  if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
+  return Done{};
+}
+
+Outcome<std::uint64_t> read_clean_response(const HelperExit& exit) {
+  auto ok = read_envelope(exit);
+  if (!ok) return Err{std::move(ok).error()};
+  const json& data = ok.value().data;
+  static constexpr Member kRemoved[] = {{"removed_bytes", Kind::Unsigned}};
+  if (auto wrong = wrong_members(data, kRemoved, "\"data\"")) return unusable(exit, std::move(*wrong));
+  if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
+  return data["removed_bytes"].get<std::uint64_t>();
+}
+
+}  // namespace tarnwick::client

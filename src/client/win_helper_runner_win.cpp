@@ -1,0 +1,166 @@
+#include "client/win_helper_runner.hpp"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "client/run_folder_win.hpp"
+#include "platform/win/os_error_text.hpp"
+#include "platform/win/unique_handle.hpp"
+
+namespace tarnwick::client {
+namespace {
+
+static_assert(kErrorCancelled == ERROR_CANCELLED);
+
+// The longest command line CreateProcessW takes, its terminating NUL included.
+constexpr std::size_t kMaxCommandLine = 32767;
+
+Err<ClientError> os_failure(ErrorKind kind, const std::string& what, DWORD code) {
+  return Err<ClientError>{ClientError{kind, what + ": " + win::os_error_text(code), std::nullopt, code}};
+}
+
+Outcome<std::wstring> full_path(const std::wstring& path) {
+  std::wstring out(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
+    if (length == 0) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", ::GetLastError());
+    if (length < out.size()) {
+      out.resize(length);
+      return out;
+    }
+    out.resize(length);
+  }
+  return client_error(ErrorKind::LaunchFailed, "the helper path keeps changing length");
+}
+
+std::wstring system_directory() {
+  wchar_t buffer[MAX_PATH + 1];
+  const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH + 1);
+  return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+// COM for the shell's verb handlers, as ShellExecuteExW asks; a caller that
+// set up COM in another mode keeps it.
+class ComScope {
+ public:
+  ComScope() : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+  ~ComScope() {
+    if (initialized_) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, const std::wstring& parameters,
+                                                 const std::wstring& directory) {
+  const ComScope com;
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = helper.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.nShow = SW_HIDE;
+  if (!::ShellExecuteExW(&info)) {
+    const DWORD code = ::GetLastError();
+    return Err{launch_error(code, "cannot start the helper", win::os_error_text(code))};
+  }
+  win::UniqueKernelHandle process(info.hProcess);
+  if (!process) return client_error(ErrorKind::LaunchFailed, "the helper was started without a process to wait for");
+  return process;
+}
+
+Outcome<win::UniqueKernelHandle> start_directly(const std::wstring& helper, std::wstring command_line,
+                                                const std::wstring& directory) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(helper.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+    return os_failure(ErrorKind::LaunchFailed, "cannot start the helper", ::GetLastError());
+  }
+  const win::UniqueKernelHandle thread(process.hThread);
+  return win::UniqueKernelHandle(process.hProcess);
+}
+
+// The response file's bytes from the start, one byte past the limit at most
+// (so that an oversized file is seen as such).
+Outcome<std::string> read_response(HANDLE file) {
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+    return os_failure(ErrorKind::NoUsableResponse, "the response file cannot be read", ::GetLastError());
+  }
+  std::string bytes;
+  char buffer[64 * 1024];
+  while (bytes.size() <= kMaxResponseBytes) {
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      return os_failure(ErrorKind::NoUsableResponse, "the response file cannot be read", ::GetLastError());
+    }
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::wstring helper_beside_this_program() {
+  std::wstring path(32768, L'\0');
+  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  path.resize(path.find_last_of(L"\\/") + 1);
+  return path + L"tarnwick-helper.exe";
+}
+
+Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
+  auto helper = full_path(options_.helper_path);
+  if (!helper) return Err{std::move(helper).error()};
+  auto folder = RunFolder::create();
+  if (!folder) return Err{std::move(folder).error()};
+
+  // The request is hexadecimal digits and the path cannot hold a quote, so
+  // quoting the two paths is all the command line needs.
+  const std::wstring parameters =
+      std::wstring(request_hex.begin(), request_hex.end()) + L" \"" + folder.value().response_path() + L"\"";
+  std::wstring command_line = L"\"" + helper.value() + L"\" " + parameters;
+  if (command_line.size() + 1 > kMaxCommandLine) {
+    return client_error(ErrorKind::InvalidRequest, "the helper's command line would be " +
+                                                       std::to_string(command_line.size()) +
+                                                       " characters long; Windows takes at most 32766");
+  }
+
+  // The system folder as the helper's current folder: always there, never a
+  // network drive the elevated session lacks, never the folder removed below.
+  const std::wstring directory = system_directory();
+  auto process = options_.elevate ? start_elevated(helper.value(), parameters, directory)
+                                  : start_directly(helper.value(), std::move(command_line), directory);
+  if (!process) return Err{std::move(process).error()};
+
+  const auto limit = std::clamp<std::chrono::milliseconds::rep>(options_.timeout.count(), 0, INFINITE - 1);
+  const DWORD waited = ::WaitForSingleObject(process.value().get(), static_cast<DWORD>(limit));
+  if (waited == WAIT_TIMEOUT) return timed_out(options_.timeout);
+  if (waited != WAIT_OBJECT_0) {
+    return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", ::GetLastError());
+  }
+  DWORD exit_status = 0;
+  if (!::GetExitCodeProcess(process.value().get(), &exit_status)) {
+    return os_failure(ErrorKind::LaunchFailed, "the helper's exit status cannot be read", ::GetLastError());
+  }
+
+  auto response = read_response(folder.value().response_handle());
+  if (!response) {
+    ClientError error = std::move(response).error();
+    error.exit_status = exit_status;
+    return Err{std::move(error)};
+  }
+  return HelperExit{exit_status, std::move(response).value()};
+}
+
+}  // namespace tarnwick::client
