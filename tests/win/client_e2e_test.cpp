@@ -100,12 +100,12 @@ TEST_F(ClientExe, CleanAnswersTheBytesRemovedFromTheWindowsTemp) {
   ASSERT_EQ(client(L"clean --json").exit_code, 0u);  // whatever was there before
   make_file(temp + L"\\client-a.tmp", 100);
   make_file(temp + L"\\client-b.tmp", 23);
-  make_file(temp + L"\\client-sub\\deep.tmp", 77);  // in a subfolder: removed, counted 0
+  make_file(temp + L"\\client-sub\\deep.tmp", 77);  // in a subfolder: removed and counted too
 
   const HelperRun cleaned = client(L"clean --json");
   EXPECT_EQ(cleaned.exit_code, 0u);
   EXPECT_EQ(cleaned.standard_error, "");
-  EXPECT_EQ(cleaned.standard_output, "{\"removed_bytes\":123}\n");
+  EXPECT_EQ(cleaned.standard_output, "{\"removed_bytes\":200}\n");
   EXPECT_EQ(entries_under(temp), std::vector<std::wstring>{});
 
   make_file(temp + L"\\client-c.tmp", 1536);
