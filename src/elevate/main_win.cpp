@@ -38,6 +38,10 @@ std::wstring module_path() {
 }  // namespace
 
 int main() {
+  // First of all: any DLL loaded from here on (by the system on the helper's
+  // behalf, too) comes from System32, never from the exe's folder, the current
+  // folder or PATH, where someone else could have put one.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   const std::wstring program = module_path();
   tarnwick::WinRegistryHklm registry;
   tarnwick::clean::WinSystemCleaner cleaner;

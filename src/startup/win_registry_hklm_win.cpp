@@ -12,6 +12,11 @@
 #include "startup/registry_value_text.hpp"
 #include "startup/win_registry_hklm.hpp"
 
+// KEY_WOW64_64KEY below names the 64-bit view for every caller, but a 32-bit
+// process would still be redirected elsewhere (System32, for one): the helper
+// is a 64-bit program only.
+static_assert(sizeof(void*) == 8, "tarnwick-helper must be built as a 64-bit Windows program");
+
 namespace tarnwick {
 namespace {
 
@@ -29,6 +34,11 @@ constexpr DWORD kInitialDataBytes = 2048;
 constexpr int kReadAttempts = 8;
 
 Err<std::string> os_error(LSTATUS code) { return Err{win::os_error_text(static_cast<std::uint32_t>(code))}; }
+
+// Each key is opened with the one right its use needs, always in the 64-bit
+// registry view, whatever the process or the caller.
+constexpr REGSAM kReadValues = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // RegEnumValueW, RegQueryValueExW
+constexpr REGSAM kWriteValue = KEY_SET_VALUE | KEY_WOW64_64KEY;    // RegSetValueExW
 
 // Opens a key under HKEY_LOCAL_MACHINE (the root itself is never closed).
 LSTATUS open_key(const wchar_t* path, REGSAM access, UniqueKey& key) {
@@ -85,7 +95,7 @@ Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope scope) {
   if (scope != StartupScope::HklmRun) return error_text("WinRegistryHklm only handles HKLM");
 
   UniqueKey key;
-  if (const LSTATUS status = open_key(kRunKey, KEY_READ, key); status != ERROR_SUCCESS) return os_error(status);
+  if (const LSTATUS status = open_key(kRunKey, kReadValues, key); status != ERROR_SUCCESS) return os_error(status);
 
   std::vector<RunValue> values;
   EnumBuffers buffers;
@@ -113,7 +123,7 @@ Result<std::optional<Bytes>> WinRegistryHklm::approved_value(StartupScope /*alwa
   if (!value_name) return absent;
 
   UniqueKey key;
-  if (open_key(kApprovedKey, KEY_READ, key) != ERROR_SUCCESS) return absent;
+  if (open_key(kApprovedKey, kReadValues, key) != ERROR_SUCCESS) return absent;
 
   Bytes data(kInitialDataBytes);
   DWORD type = REG_NONE;
@@ -140,7 +150,7 @@ Result<Done> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, c
 
   HKEY raw = nullptr;
   const LSTATUS created = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                            KEY_WRITE, nullptr, &raw, nullptr);
+                                            kWriteValue, nullptr, &raw, nullptr);
   if (created != ERROR_SUCCESS) return os_error(created);
   const UniqueKey key(raw);
 
