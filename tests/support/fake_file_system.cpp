@@ -137,6 +137,7 @@ class FakeEntry final : public OpenEntry {
     if (node_->is_folder() && !node_->children.empty()) return Err{FsError{windows_error::dir_not_empty}};
     Node* parent = node_->parent;
     node_->parent = nullptr;
+    if (node_->type == Node::Type::file) file_system_.file_deleted(node_->size);
     parent->children.erase(node_->name);
     file_system_.tree_changed();
     return Done{};
@@ -153,8 +154,9 @@ FakeFileSystem::FakeFileSystem() : root_(new_node(Node::Type::folder, clean::att
 
 FakeFileSystem::~FakeFileSystem() = default;
 
-Result<std::shared_ptr<Node>, FsError> FakeFileSystem::followed(const std::shared_ptr<Node>& node) const {
+Result<std::shared_ptr<Node>, FsError> FakeFileSystem::followed(const std::shared_ptr<Node>& node) {
   if (node->type != Node::Type::link) return node;
+  ++links_followed_;
   return resolve(node->link_target, true);
 }
 
@@ -282,6 +284,14 @@ void FakeFileSystem::remove(std::u16string_view path) {
 
 bool FakeFileSystem::contains(std::u16string_view path) const { return resolve(path, false).ok(); }
 
+std::optional<FakeEntryState> FakeFileSystem::state_of(std::u16string_view path) const {
+  auto found = resolve(path, false);
+  if (!found) return std::nullopt;
+  const Node& node = *found.value();
+  return FakeEntryState{node.is_folder(), node.type == Node::Type::link, node.attributes, node.reparse_tag,
+                        node.size, node.link_target, node.children.size()};
+}
+
 std::vector<std::u16string> FakeFileSystem::entries_under(std::u16string_view path) const {
   std::vector<std::u16string> out;
   auto top = resolve(path, true);
@@ -315,9 +325,10 @@ void FakeFileSystem::before(FakeStep step, std::u16string_view path, Hook action
 std::optional<FsError> FakeFileSystem::enter_path(FakeStep step, std::u16string_view raw_path) {
   // Paths are worked out only when something could use them: a tree
   // thousands of levels deep would otherwise cost its depth on every call.
-  if (rules_.empty() && !recording_) return std::nullopt;
+  if (rules_.empty() && !recording_ && !interceptor_) return std::nullopt;
   const std::u16string path = normalized(raw_path);
   if (recording_) calls_.emplace_back(step, path);
+  if (interceptor_) interceptor_(*this, step, path);
   for (auto it = rules_.begin(); it != rules_.end(); ++it) {
     if (it->action && it->step == step && it->path == path) {
       Hook action = std::move(it->action);
@@ -335,7 +346,7 @@ std::optional<FsError> FakeFileSystem::enter_path(FakeStep step, std::u16string_
 }
 
 std::optional<FsError> FakeFileSystem::enter(FakeStep step, const Node& node, std::u16string_view child_name) {
-  if (rules_.empty() && !recording_) return std::nullopt;
+  if (rules_.empty() && !recording_ && !interceptor_) return std::nullopt;
   std::u16string path = node.path();
   if (!child_name.empty()) path = child_path(path, child_name);
   return enter_path(step, path);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,10 +43,25 @@ inline constexpr std::uint32_t reparse_tag_mount_point = 0xA0000003;
 // A cloud-files placeholder: a reparse point without the name-surrogate bit.
 inline constexpr std::uint32_t reparse_tag_cloud = 0x9000001A;
 
+// An entry as the model holds it, for comparing before and after.
+struct FakeEntryState {
+  bool folder = false;
+  bool link = false;
+  std::uint32_t attributes = 0;
+  std::uint32_t reparse_tag = 0;
+  std::uint64_t size = 0;
+  std::u16string link_target;
+  std::size_t children = 0;
+  friend bool operator==(const FakeEntryState&, const FakeEntryState&) = default;
+};
+
 class FakeFileSystem final : public clean::FileSystem {
  public:
   struct Node;
   using Hook = std::function<void(FakeFileSystem&)>;
+  // Sees every call before it is carried out, with its step and path; it may
+  // change the tree and add faults that apply to that very call.
+  using Interceptor = std::function<void(FakeFileSystem&, FakeStep, std::u16string_view path)>;
 
   FakeFileSystem();
   ~FakeFileSystem() override;
@@ -66,12 +82,19 @@ class FakeFileSystem final : public clean::FileSystem {
 
   // Looking: whether an entry is at `path` (a link at the end not followed).
   bool contains(std::u16string_view path) const;
+  // The entry at `path` (a link at the end not followed), if there is one.
+  std::optional<FakeEntryState> state_of(std::u16string_view path) const;
   // Every entry beneath the folder, as relative paths with backslashes, sorted.
   std::vector<std::u16string> entries_under(std::u16string_view path) const;
   int pauses() const { return pauses_; }
   // Calls made so far, with the path each was made on, when recording.
   void record_calls() { recording_ = true; }
   const std::vector<std::pair<FakeStep, std::u16string>>& calls() const { return calls_; }
+  // Times an open entry that is a link was listed or opened into: each one
+  // followed the link.
+  int links_followed() const { return links_followed_; }
+  // Sizes of the plain files (not links) that mark_for_deletion took away.
+  std::uint64_t deleted_file_bytes() const { return deleted_file_bytes_; }
 
   // Faults and hooks. `times` < 0: every call from now on.
   void fail(FakeStep step, std::u16string_view path, clean::FsError error, int times = -1);
@@ -79,6 +102,8 @@ class FakeFileSystem final : public clean::FileSystem {
   void break_listing(std::u16string_view path, std::size_t after, clean::FsError error);
   // Runs once, just before the next call of `step` on `path`.
   void before(FakeStep step, std::u16string_view path, Hook action);
+  // Runs before every call from now on, before the hooks and faults.
+  void intercept(Interceptor interceptor) { interceptor_ = std::move(interceptor); }
 
   // clean::FileSystem
   Result<std::unique_ptr<clean::OpenEntry>, clean::FsError> open_target(std::u16string_view path) override;
@@ -87,8 +112,9 @@ class FakeFileSystem final : public clean::FileSystem {
   // For the open entries: the checks every call makes first.
   std::optional<clean::FsError> enter(FakeStep step, const Node& node, std::u16string_view child_name = {});
   Result<clean::Listing, clean::FsError> listing_of(const std::shared_ptr<Node>& folder);
-  Result<std::shared_ptr<Node>, clean::FsError> followed(const std::shared_ptr<Node>& node) const;
+  Result<std::shared_ptr<Node>, clean::FsError> followed(const std::shared_ptr<Node>& node);
   void tree_changed() { ++generation_; }
+  void file_deleted(std::uint64_t size) { deleted_file_bytes_ += size; }
 
  private:
   struct Rule {
@@ -122,7 +148,10 @@ class FakeFileSystem final : public clean::FileSystem {
   std::uint64_t generation_ = 1;
   mutable LastFolder last_folder_;
   std::vector<Rule> rules_;
+  Interceptor interceptor_;
   int pauses_ = 0;
+  int links_followed_ = 0;
+  std::uint64_t deleted_file_bytes_ = 0;
   bool recording_ = false;
   std::vector<std::pair<FakeStep, std::u16string>> calls_;
 };
