@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "common/utf.hpp"
+#include "elevate/protocol/action_data.hpp"
 #include "elevate/protocol/encode_response.hpp"
 #include "startup/registry_value_text.hpp"
 #include "startup/startup_entries.hpp"
@@ -130,7 +131,7 @@ bool enabled_by(const std::optional<Bytes>& approved) {
 
 // The listing as the helper would answer it, read back by a JSON reader.
 nlohmann::json listed_document(const std::vector<tarnwick::StartupEntry>& entries) {
-  const auto encoded = tarnwick::encode_response(tarnwick::ActionResult::data(tarnwick::to_json_value(entries)));
+  const auto encoded = tarnwick::encode_response(tarnwick::ActionResult::data(tarnwick::startup_list_data(entries)));
   check(encoded.ok(), "listing encodes");
   check(tarnwick::fuzz::compact_json(encoded.value()), "listing response is compact");
   const auto response = tarnwick::fuzz::read_response(encoded.value());

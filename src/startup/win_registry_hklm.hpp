@@ -15,7 +15,7 @@ namespace tarnwick {
 class WinRegistryHklm final : public StartupRegistry {
  public:
   // Every value of HKLM\Software\Microsoft\Windows\CurrentVersion\Run, in
-  // enumeration order, with its data in text form. Only HklmRun is served.
+  // enumeration order, with its data in text form.
   Result<std::vector<RunValue>> run_values(StartupScope scope) override;
   // The value's bytes in ...\Explorer\StartupApproved\Run; absent when the
   // key or value is missing or cannot be read. Never an error.

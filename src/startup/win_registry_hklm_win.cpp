@@ -91,9 +91,7 @@ LSTATUS enumerate_value(HKEY key, DWORD index, EnumBuffers& buffers) {
 
 }  // namespace
 
-Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope scope) {
-  if (scope != StartupScope::HklmRun) return error_text("WinRegistryHklm only handles HKLM");
-
+Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope /*always HKLM*/) {
   UniqueKey key;
   if (const LSTATUS status = open_key(kRunKey, kReadValues, key); status != ERROR_SUCCESS) return os_error(status);
 

@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "client/response_check.hpp"
+#include "elevate/protocol/action_data.hpp"
 #include "elevate/protocol/encode_response.hpp"
-#include "startup/startup_entry.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -37,7 +37,7 @@ TEST(ClientResponse, ReadsTheListingTheHelperWrites) {
       {"say \"hi\"\t\x01 caf\xc3\xa9", "C:\\x.exe \"arg\"", StartupScope::HklmRun, true},
       {"nul\0name"s, "\0"s, StartupScope::HklmRun, false},
   };
-  const HelperExit exit{0, response_bytes(ActionResult::data(to_json_value(written)))};
+  const HelperExit exit{0, response_bytes(ActionResult::data(startup_list_data(written)))};
   const auto entries = read_list_response(exit);
   ASSERT_TRUE(entries.ok()) << entries.error().message;
   ASSERT_EQ(entries.value().size(), written.size());

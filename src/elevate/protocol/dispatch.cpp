@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "elevate/protocol/action_data.hpp"
 #include "startup/startup_entries.hpp"
 
 namespace tarnwick {
@@ -11,15 +12,13 @@ namespace {
 ActionResult clean(SystemCleaner& cleaner) {
   auto removed = cleaner.clean_system();
   if (!removed) return ActionResult::error(std::move(removed).error().message);
-  nlohmann::json data = nlohmann::json::object();
-  data["removed_bytes"] = removed.value();  // std::uint64_t: an unsigned number
-  return ActionResult::data(std::move(data));
+  return ActionResult::data(clean_system_data(removed.value()));
 }
 
 ActionResult list(StartupRegistry& registry) {
   auto entries = list_startup_entries(registry, StartupScope::HklmRun);
   if (!entries) return ActionResult::error(std::move(entries).error());
-  return ActionResult::data(to_json_value(entries.value()));
+  return ActionResult::data(startup_list_data(entries.value()));
 }
 
 // The name must come from a fresh listing, compared byte for byte (no case
@@ -37,10 +36,7 @@ ActionResult set(StartupRegistry& registry, const StartupHklmSet& request) {
   auto written = set_startup_enabled(registry, request.name, request.enabled);
   if (!written) return ActionResult::error(std::move(written).error());
 
-  nlohmann::json data = nlohmann::json::object();
-  data["enabled"] = request.enabled;
-  data["name"] = request.name;
-  return ActionResult::data(std::move(data));
+  return ActionResult::data(startup_set_data(request.name, request.enabled));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "startup/startup_entry.hpp"
+#include "elevate/protocol/action_data.hpp"
 
 namespace tarnwick {
 namespace {
@@ -13,10 +13,10 @@ TEST(StartupEntryJson, WritesTheFourMembersInKeyOrder) {
   const Case cases[] = {
       {{"Tool", "C:\\tool.exe /q", StartupScope::HklmRun, true},
        R"({"command":"C:\\tool.exe /q","enabled":true,"name":"Tool","scope":"hklm-run"})"},
-      {{"", "", StartupScope::HkcuRun, false}, R"({"command":"","enabled":false,"name":"","scope":"hkcu-run"})"},
+      {{"", "", StartupScope::HklmRun, false}, R"({"command":"","enabled":false,"name":"","scope":"hklm-run"})"},
   };
   for (const auto& c : cases) {
-    const nlohmann::json value = to_json_value(c.entry);
+    const nlohmann::json value = startup_entry_data(c.entry);
     EXPECT_TRUE(value.is_object());
     EXPECT_EQ(value.size(), 4u);
     EXPECT_EQ(value.dump(), c.text);
@@ -26,7 +26,7 @@ TEST(StartupEntryJson, WritesTheFourMembersInKeyOrder) {
 TEST(StartupEntryJson, CarriesControlCharactersUnchangedForTheWriterToEscape) {
   const std::string command("a\0b\n\x01", 5);
   const std::string name("N\x1f", 2);
-  const nlohmann::json value = to_json_value(StartupEntry{name, command, StartupScope::HklmRun, true});
+  const nlohmann::json value = startup_entry_data(StartupEntry{name, command, StartupScope::HklmRun, true});
   EXPECT_EQ(value.at("command").get<std::string>(), command);
   EXPECT_EQ(value.at("name").get<std::string>(), name);
 }
@@ -36,17 +36,16 @@ TEST(StartupEntryJson, ListKeepsItsOrderAndAnEmptyListIsAnEmptyArray) {
       {"b", "2", StartupScope::HklmRun, true},
       {"a", "1", StartupScope::HklmRun, false},
   };
-  EXPECT_EQ(to_json_value(entries).dump(),
+  EXPECT_EQ(startup_list_data(entries).dump(),
             R"([{"command":"2","enabled":true,"name":"b","scope":"hklm-run"},)"
             R"({"command":"1","enabled":false,"name":"a","scope":"hklm-run"}])");
 
-  const nlohmann::json empty = to_json_value(std::vector<StartupEntry>{});
+  const nlohmann::json empty = startup_list_data(std::vector<StartupEntry>{});
   EXPECT_TRUE(empty.is_array());
   EXPECT_EQ(empty.dump(), "[]");
 }
 
-TEST(StartupScopeWireName, NamesBothScopes) {
-  EXPECT_STREQ(wire_name(StartupScope::HkcuRun), "hkcu-run");
+TEST(StartupScopeWireName, NamesTheMachineWideRunKey) {
   EXPECT_STREQ(wire_name(StartupScope::HklmRun), "hklm-run");
 }
 
