@@ -24,6 +24,7 @@
 #include "elevate/command_line.hpp"
 #include "elevate/run_helper.hpp"
 #include "support/fuzz_check.hpp"
+#include "support/recording_writer.hpp"
 
 namespace {
 
@@ -135,18 +136,7 @@ class NothingToClean final : public tarnwick::SystemCleaner {
   tarnwick::Result<std::uint64_t, tarnwick::EngineError> clean_system() override { return std::uint64_t{4096}; }
 };
 
-class RecordingWriter final : public tarnwick::ResponseWriter {
- public:
-  int calls = 0;
-  std::string path;
-  std::string bytes;
-  bool write_response_file(std::string_view p, std::string_view b) override {
-    ++calls;
-    path = p;
-    bytes = b;
-    return true;
-  }
-};
+using tarnwick::test::RecordingWriter;
 
 class RecordingStream final : public tarnwick::ErrorStream {
  public:

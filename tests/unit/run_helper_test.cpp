@@ -5,6 +5,7 @@
 #include "common/invariant.hpp"
 #include "elevate/run_helper.hpp"
 #include "support/hex.hpp"
+#include "support/recording_writer.hpp"
 
 namespace tarnwick {
 namespace {
@@ -23,19 +24,7 @@ class ScriptedCleaner final : public SystemCleaner {
   Result<std::uint64_t, EngineError> clean_system() override { return outcome(); }
 };
 
-class RecordingWriter final : public ResponseWriter {
- public:
-  bool succeed = true;
-  int calls = 0;
-  std::string path;
-  std::string bytes;
-  bool write_response_file(std::string_view p, std::string_view b) override {
-    ++calls;
-    path = p;
-    bytes = b;
-    return succeed;
-  }
-};
+using test::RecordingWriter;
 
 class RecordingStream final : public ErrorStream {
  public:

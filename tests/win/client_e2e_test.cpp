@@ -9,6 +9,7 @@
 #include "win/support/helper_process.hpp"
 #include "win/support/run_folders.hpp"
 #include "win/support/startup_keys.hpp"
+#include "win/support/system_folders.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -17,11 +18,7 @@ using namespace std::string_literals;
 
 HelperRun client(const std::wstring& arguments) { return run_program(exe_beside_tests(L"tarnwick-client.exe"), arguments); }
 
-std::wstring windows_temp() {
-  wchar_t buffer[MAX_PATH + 1];
-  const UINT n = ::GetWindowsDirectoryW(buffer, MAX_PATH + 1);
-  return std::wstring(buffer, n) + L"\\Temp";
-}
+std::wstring windows_temp() { return system_windows_directory_path() + L"\\Temp"; }
 
 class ClientExe : public ::testing::Test {
  protected:
