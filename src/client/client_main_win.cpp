@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/cli.hpp"
-#include "client/win_helper_runner.hpp"
+#include "client/helper_runner_win.hpp"
 #include "common/utf.hpp"
 #include "platform/win/wide.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "client/win_helper_runner.hpp"
+#include "client/helper_runner_win.hpp"
 #include "platform/win/os_error_text.hpp"
 #include "platform/win/wide.hpp"
 

@@ -7,9 +7,9 @@
 
 #include "elevate/protocol/response_file_win.hpp"
 #include "elevate/run_helper.hpp"
-#include "engine/clean/win_system_cleaner.hpp"
+#include "engine/clean/system_cleaner_win.hpp"
 #include "platform/win/wide.hpp"
-#include "startup/win_registry_hklm.hpp"
+#include "startup/registry_hklm_win.hpp"
 
 namespace {
 

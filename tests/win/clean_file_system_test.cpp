@@ -9,7 +9,7 @@
 
 #include "engine/clean/scan.hpp"
 #include "engine/clean/tree_deletion.hpp"
-#include "engine/clean/win_file_system.hpp"
+#include "engine/clean/file_system_win.hpp"
 #include "platform/win/unique_handle.hpp"
 #include "platform/win/wide.hpp"
 #include "win/support/folder_tree.hpp"

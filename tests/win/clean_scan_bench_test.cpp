@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/clean/scan.hpp"
-#include "engine/clean/win_file_system.hpp"
+#include "engine/clean/file_system_win.hpp"
 #include "platform/win/wide.hpp"
 
 namespace tarnwick::clean {

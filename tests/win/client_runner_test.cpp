@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "client/client.hpp"
-#include "client/win_helper_runner.hpp"
+#include "client/helper_runner_win.hpp"
 #include "win/support/helper_process.hpp"
 #include "win/support/run_folders.hpp"
 

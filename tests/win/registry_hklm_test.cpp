@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "startup/win_registry_hklm.hpp"
+#include "startup/registry_hklm_win.hpp"
 #include "win/support/startup_keys.hpp"
 
 namespace tarnwick::test {

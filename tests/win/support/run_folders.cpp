@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "client/win_helper_runner.hpp"
+#include "client/helper_runner_win.hpp"
 #include "platform/win/unique_handle.hpp"
 
 namespace tarnwick::test {

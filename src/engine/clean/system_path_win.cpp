@@ -1,4 +1,4 @@
-#include "engine/clean/win_system_path_win.hpp"
+#include "engine/clean/system_path_win.hpp"
 
 #include <windows.h>
 

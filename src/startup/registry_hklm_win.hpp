@@ -3,7 +3,7 @@
 // The registry back-end of the helper: the machine-wide Run key and its
 // StartupApproved state, through the Win32 registry API. No <windows.h>
 // here, so portable code may name the type; the implementation is Win32
-// (win_registry_hklm_win.cpp).
+// (registry_hklm_win.cpp).
 
 #include "startup/startup_registry.hpp"
 

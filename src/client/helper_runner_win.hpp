@@ -5,7 +5,7 @@
 // response file created empty in it before the launch, ShellExecuteExW with
 // "runas" (or a direct start for a caller that is already elevated), a hidden
 // window, a wait with a time limit, and the folder removed afterwards,
-// whatever happened. Windows builds only (win_helper_runner_win.cpp).
+// whatever happened. Windows builds only (helper_runner_win.cpp).
 
 #include <chrono>
 #include <string>

@@ -10,7 +10,7 @@
 #include "platform/win/unique_handle.hpp"
 #include "platform/win/wide.hpp"
 #include "startup/registry_value_text.hpp"
-#include "startup/win_registry_hklm.hpp"
+#include "startup/registry_hklm_win.hpp"
 
 // KEY_WOW64_64KEY below names the 64-bit view for every caller, but a 32-bit
 // process would still be redirected elsewhere (System32, for one): the helper

@@ -1,4 +1,4 @@
-#include "client/win_helper_runner.hpp"
+#include "client/helper_runner_win.hpp"
 
 #include <windows.h>
 #include <objbase.h>

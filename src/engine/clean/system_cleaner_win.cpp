@@ -1,8 +1,8 @@
-#include "engine/clean/win_system_cleaner.hpp"
+#include "engine/clean/system_cleaner_win.hpp"
 
 #include "engine/clean/cleaning_engine.hpp"
-#include "engine/clean/win_file_system.hpp"
-#include "engine/clean/win_windows_directory.hpp"
+#include "engine/clean/file_system_win.hpp"
+#include "engine/clean/windows_directory_win.hpp"
 #include <utility>
 
 #include "platform/win/os_error_text.hpp"

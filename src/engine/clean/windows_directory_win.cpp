@@ -1,4 +1,4 @@
-#include "engine/clean/win_windows_directory.hpp"
+#include "engine/clean/windows_directory_win.hpp"
 
 #include <windows.h>
 

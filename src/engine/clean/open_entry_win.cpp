@@ -1,4 +1,4 @@
-#include "engine/clean/win_open_entry_win.hpp"
+#include "engine/clean/open_entry_win.hpp"
 
 #include <cstddef>
 #include <cstring>

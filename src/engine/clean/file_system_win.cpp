@@ -1,8 +1,8 @@
-#include "engine/clean/win_file_system.hpp"
+#include "engine/clean/file_system_win.hpp"
 
 #include "engine/clean/nt_file_win.hpp"
-#include "engine/clean/win_open_entry_win.hpp"
-#include "engine/clean/win_system_path_win.hpp"
+#include "engine/clean/open_entry_win.hpp"
+#include "engine/clean/system_path_win.hpp"
 #include "platform/win/unique_handle.hpp"
 
 namespace tarnwick::clean {
