@@ -4,8 +4,11 @@
 #include <shlobj.h>
 
 #include <array>
+#include <cctype>
+#include <string_view>
 
 #include "client/helper_runner_win.hpp"
+#include "common/hex.hpp"
 #include "platform/win/os_error_text.hpp"
 #include "platform/win/wide.hpp"
 
@@ -18,9 +21,10 @@ Err<ClientError> launch_failed(const std::string& what, DWORD code) {
 }
 
 std::string hex_text(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out = "0x";
-  for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(hex_digit(value >> shift)))));
+  }
   return out;
 }
 
@@ -46,13 +50,8 @@ Outcome<std::wstring> random_name() {
                         "no random name for the response folder (BCryptGenRandom: NTSTATUS " +
                             hex_text(static_cast<std::uint32_t>(status)) + ")");
   }
-  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring name = kRunFolderPrefix;
-  for (const unsigned char byte : bytes) {
-    name.push_back(kDigits[byte >> 4]);
-    name.push_back(kDigits[byte & 0x0F]);
-  }
-  return name;
+  const std::string digits = hex_of(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return std::wstring(kRunFolderPrefix) + std::wstring(digits.begin(), digits.end());
 }
 
 }  // namespace

@@ -26,11 +26,6 @@ constexpr char kPrecious[] = "precious content\r\n";
 
 std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-bool running_under_wine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 TEST(ResponseFileSafety, SecondHardLinkIsRefusedAndItsFileKeepsItsContent) {
   const std::wstring dir = make_temp_dir();
   const std::wstring victim = dir + L"\\victim.txt";
