@@ -44,13 +44,13 @@
 namespace {
 
 using tarnwick::clean::CleaningEngine;
-using tarnwick::clean::FsError;
+using tarnwick::OsError;
 using tarnwick::fuzz::require;
 using tarnwick::test::FakeEntryState;
 using tarnwick::test::FakeFileSystem;
 using tarnwick::test::FakeLink;
 using tarnwick::test::FakeStep;
-using tarnwick::test::reparse_tag_cloud;
+using tarnwick::test::kReparseTagCloud;
 
 constexpr const char* kTarget = "clean-engine-fuzz";
 constexpr std::size_t kMaxEntries = 40;
@@ -113,7 +113,7 @@ void make_target(World& world, const std::u16string& path, unsigned form, bool s
   } else if (form == 6) {
     world.fs.add_file(path, 77);
   } else if (form == 7) {
-    world.fs.add_link(path, symlink ? FakeLink::symlink_to_folder : FakeLink::junction, kProtected);
+    world.fs.add_link(path, symlink ? FakeLink::SymlinkToFolder : FakeLink::Junction, kProtected);
   }
   if (form != 5) world.places.push_back(path);
 }
@@ -149,13 +149,13 @@ void build(World& world, Input& input) {
         world.folders.push_back(path);
         break;
       case 5:
-        fs.add_link(path, FakeLink::junction, place, r.b >> 3);
+        fs.add_link(path, FakeLink::Junction, place, r.b >> 3);
         break;
       case 6:
-        fs.add_link(path, (r.b & 8u) != 0 ? FakeLink::symlink_to_file : FakeLink::symlink_to_folder, place, r.b >> 4);
+        fs.add_link(path, (r.b & 8u) != 0 ? FakeLink::SymlinkToFile : FakeLink::SymlinkToFolder, place, r.b >> 4);
         break;
       default:
-        fs.add_reparse_folder(path, reparse_tag_cloud);
+        fs.add_reparse_folder(path, kReparseTagCloud);
         world.folders.push_back(path);
         break;
     }
@@ -174,7 +174,7 @@ struct Fault {
   std::uint8_t moment = 0;
   std::uint8_t kind = 0;
   std::uint8_t count = 0;
-  FakeStep step = FakeStep::open;
+  FakeStep step = FakeStep::Open;
   std::uint8_t choice = 0;
   bool struck = false;
 };
@@ -182,13 +182,13 @@ struct Fault {
 FakeStep step_of(std::uint8_t bits) {
   switch (bits & 3u) {
     case 0:
-      return FakeStep::open;
+      return FakeStep::Open;
     case 1:
-      return FakeStep::list;
+      return FakeStep::List;
     case 2:
-      return FakeStep::attributes;
+      return FakeStep::Attributes;
     default:
-      return FakeStep::mark;
+      return FakeStep::Mark;
   }
 }
 
@@ -201,16 +201,16 @@ void strike(World& world, const Fault& fault, FakeStep step, const std::u16strin
   constexpr std::uint32_t other_codes[] = {33, 303, 2, 145};  // lock, delete pending, not found, not empty
   switch (fault.kind) {
     case 0:
-      fs.fail(step, path, FsError{32}, count);
+      fs.fail(step, path, OsError{32}, count);
       return;
     case 1:
-      fs.fail(step, path, FsError{5}, count);
+      fs.fail(step, path, OsError{5}, count);
       return;
     case 5:
-      fs.break_listing(path, fault.count, FsError{(fault.choice & 1u) != 0 ? 5u : 59u});
+      fs.break_listing(path, fault.count, OsError{(fault.choice & 1u) != 0 ? 5u : 59u});
       return;
     case 6:
-      fs.fail(step, path, FsError{other_codes[fault.choice % 4]}, count);
+      fs.fail(step, path, OsError{other_codes[fault.choice % 4]}, count);
       return;
     default:
       break;
@@ -226,7 +226,7 @@ void strike(World& world, const Fault& fault, FakeStep step, const std::u16strin
       case 3:
         if (!before || !before->folder) return;
         fs.remove(path);
-        fs.add_link(path, (fault.choice & 1u) != 0 ? FakeLink::symlink_to_folder : FakeLink::junction,
+        fs.add_link(path, (fault.choice & 1u) != 0 ? FakeLink::SymlinkToFolder : FakeLink::Junction,
                     world.places[fault.choice % world.places.size()]);
         break;
       case 4:

@@ -23,6 +23,7 @@
 #include "common/utf.hpp"
 #include "elevate/command_line.hpp"
 #include "elevate/run_helper.hpp"
+#include "support/describer.hpp"
 #include "support/fuzz_check.hpp"
 #include "support/recording_writer.hpp"
 
@@ -119,13 +120,14 @@ bool check_conversion(const std::vector<std::u16string>& args) {
 
 class EmptyRegistry final : public tarnwick::StartupRegistry {
  public:
-  tarnwick::Result<std::vector<tarnwick::RunValue>> run_values(tarnwick::StartupScope) override {
+  tarnwick::Result<std::vector<tarnwick::RunValue>, tarnwick::OsError> run_values(tarnwick::StartupScope) override {
     return std::vector<tarnwick::RunValue>{};
   }
-  tarnwick::Result<std::optional<tarnwick::Bytes>> approved_value(tarnwick::StartupScope, const std::string&) override {
+  tarnwick::Result<std::optional<tarnwick::Bytes>, tarnwick::OsError> approved_value(tarnwick::StartupScope,
+                                                                                     const std::string&) override {
     return std::optional<tarnwick::Bytes>();
   }
-  tarnwick::Result<tarnwick::Done> set_approved_value(tarnwick::StartupScope, const std::string&,
+  tarnwick::Result<tarnwick::Done, tarnwick::OsError> set_approved_value(tarnwick::StartupScope, const std::string&,
                                                       const tarnwick::Bytes&) override {
     return tarnwick::Done{};
   }
@@ -133,7 +135,7 @@ class EmptyRegistry final : public tarnwick::StartupRegistry {
 
 class NothingToClean final : public tarnwick::SystemCleaner {
  public:
-  tarnwick::Result<std::uint64_t, tarnwick::EngineError> clean_system() override { return std::uint64_t{4096}; }
+  tarnwick::Result<std::uint64_t, tarnwick::OsError> clean_system() override { return std::uint64_t{4096}; }
 };
 
 using tarnwick::test::RecordingWriter;
@@ -149,7 +151,8 @@ void check_run(std::u16string_view line, const std::vector<std::u16string>& args
   NothingToClean cleaner;
   RecordingWriter writer;
   RecordingStream err;
-  const int status = tarnwick::run_helper(line, kProgramPath, {registry, cleaner, writer, err});
+  const int status =
+      tarnwick::run_helper(line, kProgramPath, {registry, cleaner, tarnwick::test::describe_os_error, writer, err});
   if (!converted || args.size() < 3) {
     check(status == tarnwick::kExitUsage, "usage status for missing or ill-formed arguments");
     check(writer.calls == 0, "no response without usable arguments");

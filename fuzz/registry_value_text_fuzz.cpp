@@ -17,7 +17,6 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,6 +29,7 @@
 #include "startup/registry_value_text.hpp"
 #include "startup/startup_entries.hpp"
 #include "support/fuzz_check.hpp"
+#include "support/memory_registry.hpp"
 
 namespace {
 
@@ -39,25 +39,6 @@ using tarnwick::fuzz::require;
 constexpr const char* kTarget = "registry-value-text-fuzz";
 
 void check(bool condition, const char* what) { require(condition, kTarget, what); }
-
-// A Run key of one value and its StartupApproved key.
-class OneEntryRegistry final : public tarnwick::StartupRegistry {
- public:
-  std::vector<tarnwick::RunValue> run;
-  std::map<std::string, Bytes> approved;
-
-  tarnwick::Result<std::vector<tarnwick::RunValue>> run_values(tarnwick::StartupScope) override { return run; }
-  tarnwick::Result<std::optional<Bytes>> approved_value(tarnwick::StartupScope, const std::string& name) override {
-    const auto found = approved.find(name);
-    if (found == approved.end()) return std::optional<Bytes>();
-    return std::optional<Bytes>(found->second);
-  }
-  tarnwick::Result<tarnwick::Done> set_approved_value(tarnwick::StartupScope, const std::string& name,
-                                                      const Bytes& bytes) override {
-    approved[name] = bytes;
-    return tarnwick::Done{};
-  }
-};
 
 // What a string value's text must convert back to: its units up to the last
 // non-zero one, each unpaired surrogate replaced by U+FFFD.
@@ -140,7 +121,7 @@ nlohmann::json listed_document(const std::vector<tarnwick::StartupEntry>& entrie
 }
 
 void check_listing(const std::string& text, const std::optional<Bytes>& approved) {
-  OneEntryRegistry registry;
+  tarnwick::test::MemoryRegistry registry;
   registry.run.emplace_back("Tool", text);
   if (approved) registry.approved["Tool"] = *approved;
 

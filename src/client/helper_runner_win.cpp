@@ -8,6 +8,7 @@
 
 #include "client/run_folder_win.hpp"
 #include "platform/win/os_error_text.hpp"
+#include "platform/win/system_text_win.hpp"
 #include "platform/win/unique_handle.hpp"
 
 namespace tarnwick::client {
@@ -23,17 +24,11 @@ Err<ClientError> os_failure(ErrorKind kind, const std::string& what, DWORD code)
 }
 
 Outcome<std::wstring> full_path(const std::wstring& path) {
-  std::wstring out(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
-    if (length == 0) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", ::GetLastError());
-    if (length < out.size()) {
-      out.resize(length);
-      return out;
-    }
-    out.resize(length);
-  }
-  return client_error(ErrorKind::LaunchFailed, "the helper path keeps changing length");
+  auto full = win::read_system_text([&](wchar_t* buffer, DWORD units) -> DWORD {
+    return ::GetFullPathNameW(path.c_str(), units, buffer, nullptr);
+  });
+  if (!full) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", full.error().code);
+  return std::wstring(win::as_wide(full.value()));
 }
 
 std::wstring system_directory() {
@@ -113,8 +108,7 @@ Outcome<std::string> read_response(HANDLE file) {
 }  // namespace
 
 std::wstring helper_beside_this_program() {
-  std::wstring path(32768, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  std::wstring path = win::module_path();
   path.resize(path.find_last_of(L"\\/") + 1);
   return path + L"tarnwick-helper.exe";
 }

@@ -8,6 +8,8 @@
 #include "elevate/protocol/response_file_win.hpp"
 #include "elevate/run_helper.hpp"
 #include "engine/clean/system_cleaner_win.hpp"
+#include "platform/win/os_error_text.hpp"
+#include "platform/win/system_text_win.hpp"
 #include "platform/win/wide.hpp"
 #include "startup/registry_hklm_win.hpp"
 
@@ -29,12 +31,6 @@ class StandardError final : public tarnwick::ErrorStream {
   }
 };
 
-std::wstring module_path() {
-  std::wstring path(32768, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
-}
-
 }  // namespace
 
 int main() {
@@ -42,12 +38,12 @@ int main() {
   // behalf, too) comes from System32, never from the exe's folder, the current
   // folder or PATH, where someone else could have put one.
   ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  const std::wstring program = module_path();
+  const std::wstring program = tarnwick::win::module_path();
   tarnwick::WinRegistryHklm registry;
   tarnwick::clean::WinSystemCleaner cleaner;
   tarnwick::WinResponseWriter response_writer;
   StandardError standard_error;
   // Returning from main runs the ordinary exit clean-up, then ExitProcess.
   return tarnwick::run_helper(tarnwick::win::as_utf16(::GetCommandLineW()), tarnwick::win::as_utf16(program),
-                              {registry, cleaner, response_writer, standard_error});
+                              {registry, cleaner, tarnwick::win::describe_os_error, response_writer, standard_error});
 }

@@ -42,8 +42,9 @@ int run_request(std::u16string_view command_line, std::u16string_view program_pa
   std::string response;
   {
     auto decoded = decode_request((*args)[1]);
-    const ActionResult result = decoded ? dispatch(decoded.value(), services.registry, services.cleaner)
-                                        : ActionResult::error(std::move(decoded).error());
+    const ActionResult result =
+        decoded ? dispatch(decoded.value(), services.registry, services.cleaner, services.describe_os_error)
+                : ActionResult::error(std::move(decoded).error());
     failed = result.is_error();
     response = response_bytes(result);
   }

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/os_error.hpp"
 #include "elevate/protocol/response_file.hpp"
 #include "engine/clean/system_cleaner.hpp"
 #include "startup/startup_registry.hpp"
@@ -30,6 +31,7 @@ class ErrorStream {
 struct HelperServices {
   StartupRegistry& registry;
   SystemCleaner& cleaner;
+  OsErrorDescriber describe_os_error;  // the text of a back-end's error
   ResponseWriter& response_writer;
   ErrorStream& standard_error;
 };

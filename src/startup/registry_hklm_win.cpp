@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/utf.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/growing_buffer.hpp"
 #include "platform/win/unique_handle.hpp"
 #include "platform/win/wide.hpp"
 #include "startup/registry_value_text.hpp"
@@ -25,15 +25,21 @@ using win::UniqueKey;
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
-constexpr DWORD kNameUnits = 2048;
-// A value name has at most 16,383 units; this holds it with its NUL and more.
+// A value name has at most 16,383 units; this holds it with its NUL and more,
+// so that ERROR_MORE_DATA can only ever be about the data.
 constexpr DWORD kLongestNameUnits = 16384 + 1;
 constexpr DWORD kInitialDataBytes = 2048;
-// Each ERROR_MORE_DATA retry grows a buffer; a value rewritten ever larger
-// while it is read cannot keep the loop going past this.
+// Each ERROR_MORE_DATA retry grows the data buffer; a value rewritten ever
+// larger while it is read cannot keep the reads going past this.
 constexpr int kReadAttempts = 8;
 
-Err<std::string> os_error(LSTATUS code) { return Err{win::os_error_text(static_cast<std::uint32_t>(code))}; }
+Err<OsError> os_error(LSTATUS code) { return Err{OsError{static_cast<std::uint32_t>(code)}}; }
+
+// The size a registry read asks for when it ends in ERROR_MORE_DATA, as
+// fill_growing takes it: 0 once it ended otherwise.
+std::size_t size_wanted(LSTATUS status, DWORD reported_size) {
+  return status == ERROR_MORE_DATA ? reported_size : 0;
+}
 
 // Each key is opened with the one right its use needs, always in the 64-bit
 // registry view, whatever the process or the caller.
@@ -58,40 +64,31 @@ std::optional<std::wstring> api_value_name(const std::string& name) {
 
 // Buffers of one enumeration, reused from index to index.
 struct EnumBuffers {
-  std::vector<wchar_t> name = std::vector<wchar_t>(kNameUnits);
+  std::vector<wchar_t> name = std::vector<wchar_t>(kLongestNameUnits);
   std::vector<BYTE> data = std::vector<BYTE>(kInitialDataBytes);
   DWORD name_length = 0;
   DWORD data_length = 0;
   DWORD type = 0;
 };
 
-// RegEnumValueW for one index. ERROR_MORE_DATA does not say which buffer was
-// too small: the data's size is reported, the name's is not. So a reported
-// data size beyond the buffer grows the data buffer; otherwise the name buffer
-// grows once to the longest possible name. When neither can grow, or after
-// kReadAttempts calls, the code is returned as it is.
+// RegEnumValueW for one index. The name buffer holds any name, so the data
+// buffer grows to the size reported with ERROR_MORE_DATA. When it cannot
+// grow, or after kReadAttempts calls, the code is returned as it is.
 LSTATUS enumerate_value(HKEY key, DWORD index, EnumBuffers& buffers) {
   LSTATUS status = ERROR_MORE_DATA;
-  for (int attempt = 0; attempt < kReadAttempts && status == ERROR_MORE_DATA; ++attempt) {
+  win::fill_growing(buffers.data, kReadAttempts, [&](std::vector<BYTE>& data) {
     buffers.name_length = static_cast<DWORD>(buffers.name.size());
-    buffers.data_length = static_cast<DWORD>(buffers.data.size());
+    buffers.data_length = static_cast<DWORD>(data.size());
     status = ::RegEnumValueW(key, index, buffers.name.data(), &buffers.name_length, nullptr, &buffers.type,
-                             buffers.data.data(), &buffers.data_length);
-    if (status != ERROR_MORE_DATA) break;
-    if (buffers.data_length > buffers.data.size()) {
-      buffers.data.resize(buffers.data_length);
-    } else if (buffers.name.size() < kLongestNameUnits) {
-      buffers.name.resize(kLongestNameUnits);
-    } else {
-      break;
-    }
-  }
+                             data.data(), &buffers.data_length);
+    return size_wanted(status, buffers.data_length);
+  });
   return status;
 }
 
 }  // namespace
 
-Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope /*always HKLM*/) {
+Result<std::vector<RunValue>, OsError> WinRegistryHklm::run_values(StartupScope /*always HKLM*/) {
   UniqueKey key;
   if (const LSTATUS status = open_key(kRunKey, kReadValues, key); status != ERROR_SUCCESS) return os_error(status);
 
@@ -115,7 +112,8 @@ Result<std::vector<RunValue>> WinRegistryHklm::run_values(StartupScope /*always 
   return values;
 }
 
-Result<std::optional<Bytes>> WinRegistryHklm::approved_value(StartupScope /*always HKLM*/, const std::string& name) {
+Result<std::optional<Bytes>, OsError> WinRegistryHklm::approved_value(StartupScope /*always HKLM*/,
+                                                                      const std::string& name) {
   const std::optional<Bytes> absent;
   const auto value_name = api_value_name(name);
   if (!value_name) return absent;
@@ -127,20 +125,17 @@ Result<std::optional<Bytes>> WinRegistryHklm::approved_value(StartupScope /*alwa
   DWORD type = REG_NONE;
   DWORD size = 0;
   LSTATUS status = ERROR_MORE_DATA;
-  for (int attempt = 0; attempt < kReadAttempts && status == ERROR_MORE_DATA; ++attempt) {
-    size = static_cast<DWORD>(data.size());
-    status = ::RegQueryValueExW(key.get(), value_name->c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
-      if (size <= data.size()) break;
-      data.resize(size);
-    }
-  }
+  win::fill_growing(data, kReadAttempts, [&](Bytes& buffer) {
+    size = static_cast<DWORD>(buffer.size());
+    status = ::RegQueryValueExW(key.get(), value_name->c_str(), nullptr, &type, buffer.data(), &size);
+    return size_wanted(status, size);
+  });
   if (status != ERROR_SUCCESS || type > REG_QWORD) return absent;
   data.resize(std::min<std::size_t>(size, data.size()));
   return std::optional<Bytes>(std::move(data));
 }
 
-Result<Done> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, const std::string& name,
+Result<Done, OsError> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, const std::string& name,
                                                  const Bytes& bytes) {
   const auto value_name = api_value_name(name);
   if (!value_name) return os_error(ERROR_INVALID_PARAMETER);

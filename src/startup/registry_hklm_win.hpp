@@ -11,18 +11,18 @@ namespace tarnwick {
 
 // Holds no state: every operation opens the keys it needs under
 // HKEY_LOCAL_MACHINE (64-bit view) and closes them before it returns.
-// Failures are OS error texts ("... (os error N)").
+// Failures are the registry API's error codes.
 class WinRegistryHklm final : public StartupRegistry {
  public:
   // Every value of HKLM\Software\Microsoft\Windows\CurrentVersion\Run, in
   // enumeration order, with its data in text form.
-  Result<std::vector<RunValue>> run_values(StartupScope scope) override;
+  Result<std::vector<RunValue>, OsError> run_values(StartupScope scope) override;
   // The value's bytes in ...\Explorer\StartupApproved\Run; absent when the
   // key or value is missing or cannot be read. Never an error.
-  Result<std::optional<Bytes>> approved_value(StartupScope scope, const std::string& name) override;
+  Result<std::optional<Bytes>, OsError> approved_value(StartupScope scope, const std::string& name) override;
   // Creates the StartupApproved key if needed and writes `bytes` as REG_BINARY,
   // replacing the value whatever its type and length.
-  Result<Done> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
+  Result<Done, OsError> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
 };
 
 }  // namespace tarnwick

@@ -13,7 +13,7 @@ bool enabled_by(const std::optional<Bytes>& approved) {
 
 }  // namespace
 
-Result<std::vector<StartupEntry>> list_startup_entries(StartupRegistry& registry, StartupScope scope) {
+Result<std::vector<StartupEntry>, OsError> list_startup_entries(StartupRegistry& registry, StartupScope scope) {
   auto values = registry.run_values(scope);
   if (!values) return Err{std::move(values).error()};
 
@@ -34,7 +34,7 @@ std::array<std::uint8_t, 12> approved_state_bytes(bool enabled) {
   return bytes;
 }
 
-Result<Done> set_startup_enabled(StartupRegistry& registry, const std::string& name, bool enabled) {
+Result<Done, OsError> set_startup_enabled(StartupRegistry& registry, const std::string& name, bool enabled) {
   const auto state = approved_state_bytes(enabled);
   return registry.set_approved_value(StartupScope::HklmRun, name, Bytes(state.begin(), state.end()));
 }

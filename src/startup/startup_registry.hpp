@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/os_error.hpp"
 #include "common/result.hpp"
 #include "startup/startup_entry.hpp"
 
@@ -15,16 +16,16 @@ using RunValue = std::pair<std::string, std::string>;  // (name, command text)
 using Bytes = std::vector<std::uint8_t>;
 
 // Everything the startup logic does with the registry goes through here.
-// Errors are OS error texts, passed up unchanged.
+// Errors are the system's error codes, passed up unchanged.
 class StartupRegistry {
  public:
   virtual ~StartupRegistry() = default;
   // The Run key's values in enumeration order.
-  virtual Result<std::vector<RunValue>> run_values(StartupScope scope) = 0;
+  virtual Result<std::vector<RunValue>, OsError> run_values(StartupScope scope) = 0;
   // The StartupApproved value of `name`, absent when there is none.
-  virtual Result<std::optional<Bytes>> approved_value(StartupScope scope, const std::string& name) = 0;
+  virtual Result<std::optional<Bytes>, OsError> approved_value(StartupScope scope, const std::string& name) = 0;
   // Writes `bytes` as the REG_BINARY StartupApproved value of `name`.
-  virtual Result<Done> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) = 0;
+  virtual Result<Done, OsError> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) = 0;
 };
 
 }  // namespace tarnwick

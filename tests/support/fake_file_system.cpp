@@ -10,14 +10,13 @@
 
 namespace tarnwick::test {
 
-using clean::FsError;
 using clean::Listing;
 using clean::OpenEntry;
 namespace windows_error = clean::windows_error;
 
 struct FakeFileSystem::Node {
-  enum class Type { folder, file, link };
-  Type type = Type::folder;
+  enum class Type { Folder, File, Link };
+  Type type = Type::Folder;
   std::u16string name;
   std::uint32_t attributes = 0;
   std::uint32_t reparse_tag = 0;
@@ -45,7 +44,7 @@ struct FakeFileSystem::Node {
     }
   }
 
-  bool is_folder() const { return type == Type::folder; }
+  bool is_folder() const { return type == Type::Folder; }
 
   std::u16string path() const {
     std::vector<const Node*> chain;
@@ -63,9 +62,9 @@ namespace {
 
 using Node = FakeFileSystem::Node;
 
-constexpr std::uint32_t attribute_archive = 0x20;
-constexpr std::uint32_t cant_resolve_filename = 1921;
-constexpr int max_link_hops = 32;
+constexpr std::uint32_t kAttributeArchive = 0x20;
+constexpr std::uint32_t kCantResolveFilename = 1921;
+constexpr int kMaxLinkHops = 32;
 
 // Components of a path: the `\\?\` prefix dropped, either separator, empty
 // and "." components passed over, ".." taking the previous one away.
@@ -111,33 +110,33 @@ class FakeEntry final : public OpenEntry {
   FakeEntry(FakeFileSystem& file_system, std::shared_ptr<Node> node)
       : file_system_(file_system), node_(std::move(node)) {}
 
-  Result<clean::EntryAttributes, FsError> attributes() override {
-    if (auto fault = file_system_.enter(FakeStep::attributes, *node_)) return Err{*fault};
+  Result<clean::EntryAttributes, OsError> attributes() override {
+    if (auto fault = file_system_.enter(FakeStep::Attributes, *node_)) return Err{*fault};
     return clean::EntryAttributes{node_->attributes, node_->reparse_tag};
   }
 
-  Result<Listing, FsError> list_children() override {
-    if (auto fault = file_system_.enter(FakeStep::list, *node_)) return Err{*fault};
+  Result<Listing, OsError> list_children() override {
+    if (auto fault = file_system_.enter(FakeStep::List, *node_)) return Err{*fault};
     return file_system_.listing_of(node_);
   }
 
-  Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) override {
-    if (auto fault = file_system_.enter(FakeStep::open, *node_, name)) return Err{*fault};
+  Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override {
+    if (auto fault = file_system_.enter(FakeStep::Open, *node_, name)) return Err{*fault};
     auto folder = file_system_.followed(node_);
     if (!folder) return Err{folder.error()};
-    if (!folder.value()->is_folder()) return Err{FsError{windows_error::directory}};
+    if (!folder.value()->is_folder()) return Err{OsError{windows_error::kDirectory}};
     const auto child = folder.value()->children.find(name);
-    if (child == folder.value()->children.end()) return Err{FsError{windows_error::file_not_found}};
+    if (child == folder.value()->children.end()) return Err{OsError{windows_error::kFileNotFound}};
     return std::unique_ptr<OpenEntry>(std::make_unique<FakeEntry>(file_system_, child->second));
   }
 
-  Result<Done, FsError> mark_for_deletion() override {
-    if (auto fault = file_system_.enter(FakeStep::mark, *node_)) return Err{*fault};
-    if (node_->parent == nullptr) return Err{FsError{windows_error::delete_pending}};
-    if (node_->is_folder() && !node_->children.empty()) return Err{FsError{windows_error::dir_not_empty}};
+  Result<Done, OsError> mark_for_deletion() override {
+    if (auto fault = file_system_.enter(FakeStep::Mark, *node_)) return Err{*fault};
+    if (node_->parent == nullptr) return Err{OsError{windows_error::kDeletePending}};
+    if (node_->is_folder() && !node_->children.empty()) return Err{OsError{windows_error::kDirNotEmpty}};
     Node* parent = node_->parent;
     node_->parent = nullptr;
-    if (node_->type == Node::Type::file) file_system_.file_deleted(node_->size);
+    if (node_->type == Node::Type::File) file_system_.file_deleted(node_->size);
     parent->children.erase(node_->name);
     file_system_.tree_changed();
     return Done{};
@@ -150,19 +149,19 @@ class FakeEntry final : public OpenEntry {
 
 }  // namespace
 
-FakeFileSystem::FakeFileSystem() : root_(new_node(Node::Type::folder, clean::attribute_directory)) {}
+FakeFileSystem::FakeFileSystem() : root_(new_node(Node::Type::Folder, clean::kAttributeDirectory)) {}
 
 FakeFileSystem::~FakeFileSystem() = default;
 
-Result<std::shared_ptr<Node>, FsError> FakeFileSystem::followed(const std::shared_ptr<Node>& node) {
-  if (node->type != Node::Type::link) return node;
+Result<std::shared_ptr<Node>, OsError> FakeFileSystem::followed(const std::shared_ptr<Node>& node) {
+  if (node->type != Node::Type::Link) return node;
   ++links_followed_;
   return resolve(node->link_target, true);
 }
 
-Result<std::shared_ptr<Node>, FsError> FakeFileSystem::resolve(std::u16string_view path, bool follow_last,
+Result<std::shared_ptr<Node>, OsError> FakeFileSystem::resolve(std::u16string_view path, bool follow_last,
                                                                int hops) const {
-  if (hops > max_link_hops) return Err{FsError{cant_resolve_filename}};
+  if (hops > kMaxLinkHops) return Err{OsError{kCantResolveFilename}};
   std::shared_ptr<Node> start = root_;
   std::u16string_view rest = path;
   const std::u16string& last = last_folder_.path;
@@ -182,24 +181,24 @@ Result<std::shared_ptr<Node>, FsError> FakeFileSystem::resolve(std::u16string_vi
   return found;
 }
 
-Result<std::shared_ptr<Node>, FsError> FakeFileSystem::resolve_from(std::shared_ptr<Node> node,
+Result<std::shared_ptr<Node>, OsError> FakeFileSystem::resolve_from(std::shared_ptr<Node> node,
                                                                     std::u16string_view path, bool follow_last,
                                                                     int hops) const {
   const auto parts = components(path);
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (node->type == Node::Type::link) {
+    if (node->type == Node::Type::Link) {
       auto target = resolve(node->link_target, true, hops + 1);
       if (!target) return target;
       node = std::move(target).value();
     }
-    if (!node->is_folder()) return Err{FsError{windows_error::path_not_found}};
+    if (!node->is_folder()) return Err{OsError{windows_error::kPathNotFound}};
     const auto child = node->children.find(parts[i]);
     if (child == node->children.end()) {
-      return Err{FsError{i + 1 == parts.size() ? windows_error::file_not_found : windows_error::path_not_found}};
+      return Err{OsError{i + 1 == parts.size() ? windows_error::kFileNotFound : windows_error::kPathNotFound}};
     }
     node = child->second;
   }
-  if (follow_last && node->type == Node::Type::link) return resolve(node->link_target, true, hops + 1);
+  if (follow_last && node->type == Node::Type::Link) return resolve(node->link_target, true, hops + 1);
   return node;
 }
 
@@ -211,7 +210,7 @@ std::shared_ptr<Node> FakeFileSystem::make_parents(std::u16string_view path, std
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     auto& child = node->children[std::u16string(parts[i])];
     if (!child) {
-      child = new_node(Node::Type::folder, clean::attribute_directory);
+      child = new_node(Node::Type::Folder, clean::kAttributeDirectory);
       child->name = parts[i];
       child->parent = node.get();
     }
@@ -233,7 +232,7 @@ void FakeFileSystem::add_folder(std::u16string_view path) {
   std::u16string name;
   auto parent = make_parents(path, name);
   if (parent->children.count(name) != 0) return;
-  attach(path, new_node(Node::Type::folder, clean::attribute_directory));
+  attach(path, new_node(Node::Type::Folder, clean::kAttributeDirectory));
 }
 
 void FakeFileSystem::add_folders(std::u16string_view parent, std::u16string_view prefix, std::size_t count) {
@@ -241,7 +240,7 @@ void FakeFileSystem::add_folders(std::u16string_view parent, std::u16string_view
   auto folder = resolve(parent, false);
   if (!folder || !folder.value()->is_folder()) throw std::invalid_argument("fake file system: no such folder");
   for (std::size_t i = 0; i < count; ++i) {
-    auto node = new_node(Node::Type::folder, clean::attribute_directory);
+    auto node = new_node(Node::Type::Folder, clean::kAttributeDirectory);
     node->name = std::u16string(prefix);
     for (const char c : std::to_string(i)) node->name.push_back(static_cast<char16_t>(c));
     node->parent = folder.value().get();
@@ -251,24 +250,24 @@ void FakeFileSystem::add_folders(std::u16string_view parent, std::u16string_view
 }
 
 void FakeFileSystem::add_file(std::u16string_view path, std::uint64_t size) {
-  auto node = new_node(Node::Type::file, attribute_archive);
+  auto node = new_node(Node::Type::File, kAttributeArchive);
   node->size = size;
   attach(path, std::move(node));
 }
 
 void FakeFileSystem::add_link(std::u16string_view path, FakeLink kind, std::u16string_view target,
                               std::uint64_t listed_size) {
-  const bool to_folder = kind != FakeLink::symlink_to_file;
-  auto node = new_node(Node::Type::link, clean::attribute_reparse_point |
-                                             (to_folder ? clean::attribute_directory : attribute_archive));
-  node->reparse_tag = kind == FakeLink::junction ? reparse_tag_mount_point : reparse_tag_symlink;
+  const bool to_folder = kind != FakeLink::SymlinkToFile;
+  auto node = new_node(Node::Type::Link, clean::kAttributeReparsePoint |
+                                             (to_folder ? clean::kAttributeDirectory : kAttributeArchive));
+  node->reparse_tag = kind == FakeLink::Junction ? kReparseTagMountPoint : kReparseTagSymlink;
   node->link_target = target;
   node->size = listed_size;
   attach(path, std::move(node));
 }
 
 void FakeFileSystem::add_reparse_folder(std::u16string_view path, std::uint32_t reparse_tag) {
-  auto node = new_node(Node::Type::folder, clean::attribute_directory | clean::attribute_reparse_point);
+  auto node = new_node(Node::Type::Folder, clean::kAttributeDirectory | clean::kAttributeReparsePoint);
   node->reparse_tag = reparse_tag;
   attach(path, std::move(node));
 }
@@ -288,7 +287,7 @@ std::optional<FakeEntryState> FakeFileSystem::state_of(std::u16string_view path)
   auto found = resolve(path, false);
   if (!found) return std::nullopt;
   const Node& node = *found.value();
-  return FakeEntryState{node.is_folder(), node.type == Node::Type::link, node.attributes, node.reparse_tag,
+  return FakeEntryState{node.is_folder(), node.type == Node::Type::Link, node.attributes, node.reparse_tag,
                         node.size, node.link_target, node.children.size()};
 }
 
@@ -310,19 +309,19 @@ std::vector<std::u16string> FakeFileSystem::entries_under(std::u16string_view pa
   return out;
 }
 
-void FakeFileSystem::fail(FakeStep step, std::u16string_view path, FsError error, int times) {
+void FakeFileSystem::fail(FakeStep step, std::u16string_view path, OsError error, int times) {
   rules_.push_back(Rule{step, normalized(path), error, times, std::nullopt, {}});
 }
 
-void FakeFileSystem::break_listing(std::u16string_view path, std::size_t after, FsError error) {
-  rules_.push_back(Rule{FakeStep::list, normalized(path), error, -1, after, {}});
+void FakeFileSystem::break_listing(std::u16string_view path, std::size_t after, OsError error) {
+  rules_.push_back(Rule{FakeStep::List, normalized(path), error, -1, after, {}});
 }
 
 void FakeFileSystem::before(FakeStep step, std::u16string_view path, Hook action) {
   rules_.push_back(Rule{step, normalized(path), std::nullopt, 1, std::nullopt, std::move(action)});
 }
 
-std::optional<FsError> FakeFileSystem::enter_path(FakeStep step, std::u16string_view raw_path) {
+std::optional<OsError> FakeFileSystem::enter_path(FakeStep step, std::u16string_view raw_path) {
   // Paths are worked out only when something could use them: a tree
   // thousands of levels deep would otherwise cost its depth on every call.
   if (rules_.empty() && !recording_ && !interceptor_) return std::nullopt;
@@ -345,17 +344,17 @@ std::optional<FsError> FakeFileSystem::enter_path(FakeStep step, std::u16string_
   return std::nullopt;
 }
 
-std::optional<FsError> FakeFileSystem::enter(FakeStep step, const Node& node, std::u16string_view child_name) {
+std::optional<OsError> FakeFileSystem::enter(FakeStep step, const Node& node, std::u16string_view child_name) {
   if (rules_.empty() && !recording_ && !interceptor_) return std::nullopt;
   std::u16string path = node.path();
   if (!child_name.empty()) path = child_path(path, child_name);
   return enter_path(step, path);
 }
 
-Result<Listing, FsError> FakeFileSystem::listing_of(const std::shared_ptr<Node>& listed) {
+Result<Listing, OsError> FakeFileSystem::listing_of(const std::shared_ptr<Node>& listed) {
   auto folder = followed(listed);
   if (!folder) return Err{folder.error()};
-  if (!folder.value()->is_folder()) return Err{FsError{windows_error::directory}};
+  if (!folder.value()->is_folder()) return Err{OsError{windows_error::kDirectory}};
   std::optional<Rule> breaks;
   if (!rules_.empty()) {
     const std::u16string path = folder.value()->path();
@@ -374,8 +373,8 @@ Result<Listing, FsError> FakeFileSystem::listing_of(const std::shared_ptr<Node>&
   return listing;
 }
 
-Result<std::unique_ptr<OpenEntry>, FsError> FakeFileSystem::open_target(std::u16string_view path) {
-  if (auto fault = enter_path(FakeStep::open, path)) return Err{*fault};
+Result<std::unique_ptr<OpenEntry>, OsError> FakeFileSystem::open_target(std::u16string_view path) {
+  if (auto fault = enter_path(FakeStep::Open, path)) return Err{*fault};
   auto node = resolve(path, false);
   if (!node) return Err{node.error()};
   return std::unique_ptr<OpenEntry>(std::make_unique<FakeEntry>(*this, std::move(node).value()));

@@ -26,22 +26,22 @@ namespace tarnwick::test {
 
 // The operations a fault or a hook can be attached to.
 enum class FakeStep {
-  list,        // OpenEntry::list_children
-  open,        // open_target, and OpenEntry::open_child (path of the child)
-  attributes,  // OpenEntry::attributes
-  mark,        // OpenEntry::mark_for_deletion
+  List,        // OpenEntry::list_children
+  Open,        // open_target, and OpenEntry::open_child (path of the child)
+  Attributes,  // OpenEntry::attributes
+  Mark,        // OpenEntry::mark_for_deletion
 };
 
 enum class FakeLink {
-  symlink_to_folder,  // tag IO_REPARSE_TAG_SYMLINK, directory attribute
-  symlink_to_file,    // tag IO_REPARSE_TAG_SYMLINK
-  junction,           // tag IO_REPARSE_TAG_MOUNT_POINT, directory attribute
+  SymlinkToFolder,  // tag IO_REPARSE_TAG_SYMLINK, directory attribute
+  SymlinkToFile,    // tag IO_REPARSE_TAG_SYMLINK
+  Junction,           // tag IO_REPARSE_TAG_MOUNT_POINT, directory attribute
 };
 
-inline constexpr std::uint32_t reparse_tag_symlink = 0xA000000C;
-inline constexpr std::uint32_t reparse_tag_mount_point = 0xA0000003;
+inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
+inline constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;
 // A cloud-files placeholder: a reparse point without the name-surrogate bit.
-inline constexpr std::uint32_t reparse_tag_cloud = 0x9000001A;
+inline constexpr std::uint32_t kReparseTagCloud = 0x9000001A;
 
 // An entry as the model holds it, for comparing before and after.
 struct FakeEntryState {
@@ -97,22 +97,22 @@ class FakeFileSystem final : public clean::FileSystem {
   std::uint64_t deleted_file_bytes() const { return deleted_file_bytes_; }
 
   // Faults and hooks. `times` < 0: every call from now on.
-  void fail(FakeStep step, std::u16string_view path, clean::FsError error, int times = -1);
+  void fail(FakeStep step, std::u16string_view path, OsError error, int times = -1);
   // The listing of `path` breaks off with `error` after `after` entries.
-  void break_listing(std::u16string_view path, std::size_t after, clean::FsError error);
+  void break_listing(std::u16string_view path, std::size_t after, OsError error);
   // Runs once, just before the next call of `step` on `path`.
   void before(FakeStep step, std::u16string_view path, Hook action);
   // Runs before every call from now on, before the hooks and faults.
   void intercept(Interceptor interceptor) { interceptor_ = std::move(interceptor); }
 
   // clean::FileSystem
-  Result<std::unique_ptr<clean::OpenEntry>, clean::FsError> open_target(std::u16string_view path) override;
+  Result<std::unique_ptr<clean::OpenEntry>, OsError> open_target(std::u16string_view path) override;
   void pause_before_retry() override { ++pauses_; }
 
   // For the open entries: the checks every call makes first.
-  std::optional<clean::FsError> enter(FakeStep step, const Node& node, std::u16string_view child_name = {});
-  Result<clean::Listing, clean::FsError> listing_of(const std::shared_ptr<Node>& folder);
-  Result<std::shared_ptr<Node>, clean::FsError> followed(const std::shared_ptr<Node>& node);
+  std::optional<OsError> enter(FakeStep step, const Node& node, std::u16string_view child_name = {});
+  Result<clean::Listing, OsError> listing_of(const std::shared_ptr<Node>& folder);
+  Result<std::shared_ptr<Node>, OsError> followed(const std::shared_ptr<Node>& node);
   void tree_changed() { ++generation_; }
   void file_deleted(std::uint64_t size) { deleted_file_bytes_ += size; }
 
@@ -120,17 +120,17 @@ class FakeFileSystem final : public clean::FileSystem {
   struct Rule {
     FakeStep step;
     std::u16string path;
-    std::optional<clean::FsError> error;  // a fault
+    std::optional<OsError> error;  // a fault
     int remaining = 0;
     std::optional<std::size_t> break_after;  // a listing that breaks off
     Hook action;                             // a hook
   };
 
-  Result<std::shared_ptr<Node>, clean::FsError> resolve(std::u16string_view path, bool follow_last,
+  Result<std::shared_ptr<Node>, OsError> resolve(std::u16string_view path, bool follow_last,
                                                       int hops = 0) const;
   std::shared_ptr<Node> make_parents(std::u16string_view path, std::u16string& last_name);
   void attach(std::u16string_view path, std::shared_ptr<Node> node);
-  std::optional<clean::FsError> enter_path(FakeStep step, std::u16string_view raw_path);
+  std::optional<OsError> enter_path(FakeStep step, std::u16string_view raw_path);
 
   // A lookup starts from the folder found last when the path extends that
   // folder's path: walking a deep tree then costs one step per folder
@@ -140,7 +140,7 @@ class FakeFileSystem final : public clean::FileSystem {
     std::weak_ptr<Node> node;
     std::uint64_t generation = 0;
   };
-  Result<std::shared_ptr<Node>, clean::FsError> resolve_from(std::shared_ptr<Node> start,
+  Result<std::shared_ptr<Node>, OsError> resolve_from(std::shared_ptr<Node> start,
                                                            std::u16string_view path, bool follow_last,
                                                            int hops) const;
 

@@ -2,25 +2,26 @@
 
 namespace tarnwick::test {
 
-Result<std::vector<RunValue>> MemoryRegistry::run_values(StartupScope scope) {
+Result<std::vector<RunValue>, OsError> MemoryRegistry::run_values(StartupScope scope) {
   run_scopes.push_back(scope);
-  if (run_values_error) return error_text(*run_values_error);
+  if (run_values_error) return Err{*run_values_error};
   return run;
 }
 
-Result<std::optional<Bytes>> MemoryRegistry::approved_value(StartupScope, const std::string& name) {
+Result<std::optional<Bytes>, OsError> MemoryRegistry::approved_value(StartupScope, const std::string& name) {
   approved_reads.push_back(name);
   if (const auto failure = approved_value_errors.find(name); failure != approved_value_errors.end()) {
-    return error_text(failure->second);
+    return Err{failure->second};
   }
   const auto found = approved.find(name);
   if (found == approved.end()) return std::optional<Bytes>();
   return std::optional<Bytes>(found->second);
 }
 
-Result<Done> MemoryRegistry::set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) {
+Result<Done, OsError> MemoryRegistry::set_approved_value(StartupScope scope, const std::string& name,
+                                                         const Bytes& bytes) {
   writes.push_back(Write{scope, name, bytes});
-  if (set_error) return error_text(*set_error);
+  if (set_error) return Err{*set_error};
   approved[name] = bytes;
   return Done{};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // An in-memory StartupRegistry for the startup logic and the dispatcher: a
-// Run key, a StartupApproved key, and failures with any text on demand.
+// Run key, a StartupApproved key, and failures with any error code on demand.
 
 #include <map>
 #include <optional>
@@ -26,11 +26,11 @@ class MemoryRegistry final : public StartupRegistry {
   // The StartupApproved key's values by name.
   std::map<std::string, Bytes> approved;
 
-  // Failures: run_values fails with this text; approved_value fails for the
-  // names mapped here; set_approved_value fails with this text (writing nothing).
-  std::optional<std::string> run_values_error;
-  std::map<std::string, std::string> approved_value_errors;
-  std::optional<std::string> set_error;
+  // Failures: run_values fails with this error; approved_value fails for the
+  // names mapped here; set_approved_value fails with this error (writing nothing).
+  std::optional<OsError> run_values_error;
+  std::map<std::string, OsError> approved_value_errors;
+  std::optional<OsError> set_error;
 
   // Every call, in order: scopes asked of run_values and approved_value, and
   // every write attempted, failed ones included.
@@ -38,9 +38,9 @@ class MemoryRegistry final : public StartupRegistry {
   std::vector<std::string> approved_reads;
   std::vector<Write> writes;
 
-  Result<std::vector<RunValue>> run_values(StartupScope scope) override;
-  Result<std::optional<Bytes>> approved_value(StartupScope scope, const std::string& name) override;
-  Result<Done> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
+  Result<std::vector<RunValue>, OsError> run_values(StartupScope scope) override;
+  Result<std::optional<Bytes>, OsError> approved_value(StartupScope scope, const std::string& name) override;
+  Result<Done, OsError> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
 };
 
 }  // namespace tarnwick::test

@@ -63,10 +63,10 @@ TEST(CleanDeleteScanned, CountsPlainFilesAtAnyDepthAndEveryEntryInATargetOnce) {
 TEST(CleanDeleteScanned, RemovesLinksInATargetAsThemselvesAndLeavesWhatTheyPointTo) {
   FakeFileSystem fs;
   add_precious(fs);
-  fs.add_link(u"C:\\Windows\\Temp\\junction", FakeLink::junction, u"C:\\precious");
-  fs.add_link(u"C:\\Windows\\Temp\\dir-link", FakeLink::symlink_to_folder, u"C:\\precious\\sub");
-  fs.add_link(u"C:\\Windows\\Temp\\file-link", FakeLink::symlink_to_file, u"C:\\precious\\system.dll", 1000);
-  fs.add_link(u"C:\\Windows\\Temp\\sub\\deep-junction", FakeLink::junction, u"C:\\precious");
+  fs.add_link(u"C:\\Windows\\Temp\\junction", FakeLink::Junction, u"C:\\precious");
+  fs.add_link(u"C:\\Windows\\Temp\\dir-link", FakeLink::SymlinkToFolder, u"C:\\precious\\sub");
+  fs.add_link(u"C:\\Windows\\Temp\\file-link", FakeLink::SymlinkToFile, u"C:\\precious\\system.dll", 1000);
+  fs.add_link(u"C:\\Windows\\Temp\\sub\\deep-junction", FakeLink::Junction, u"C:\\precious");
   fs.record_calls();
   const CleanReport report = delete_scanned(fs, temp_scanned(fs));
   EXPECT_EQ(report.removed_bytes, 0u);
@@ -77,7 +77,7 @@ TEST(CleanDeleteScanned, RemovesLinksInATargetAsThemselvesAndLeavesWhatTheyPoint
   std::vector<std::u16string> marked;
   for (const auto& [step, path] : fs.calls()) {
     EXPECT_EQ(path.find(u"precious"), std::u16string::npos);
-    if (step == FakeStep::mark) marked.push_back(path);
+    if (step == FakeStep::Mark) marked.push_back(path);
   }
   EXPECT_EQ(marked, (std::vector<std::u16string>{u"C:\\Windows\\Temp\\dir-link", u"C:\\Windows\\Temp\\file-link",
                                                  u"C:\\Windows\\Temp\\junction", u"C:\\Windows\\Temp\\sub\\deep-junction",
@@ -92,11 +92,11 @@ TEST(CleanDeleteScanned, DescribesEachEntryThatStaysAndGoesOnWithTheNext) {
   fs.add_file(u"C:\\Windows\\Temp\\d-vanishing", 40);
   fs.add_file(u"C:\\Windows\\Temp\\e-odd", 80);
   fs.add_file(u"C:\\Windows\\Temp\\f-last", 2);
-  fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\b-locked.log", FsError{32});
-  fs.fail(FakeStep::mark, u"C:\\Windows\\Temp\\c-protected", FsError{5});
-  fs.before(FakeStep::open, u"C:\\Windows\\Temp\\d-vanishing",
+  fs.fail(FakeStep::Open, u"C:\\Windows\\Temp\\b-locked.log", OsError{32});
+  fs.fail(FakeStep::Mark, u"C:\\Windows\\Temp\\c-protected", OsError{5});
+  fs.before(FakeStep::Open, u"C:\\Windows\\Temp\\d-vanishing",
             [](FakeFileSystem& f) { f.remove(u"C:\\Windows\\Temp\\d-vanishing"); });
-  fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\e-odd", FsError{});
+  fs.fail(FakeStep::Open, u"C:\\Windows\\Temp\\e-odd", OsError{1117});
   const CleanReport report = delete_scanned(fs, temp_scanned(fs));
   EXPECT_EQ(report.failures, (std::vector<std::string>{
                                  "b-locked.log — estava em uso por outro programa",
@@ -117,7 +117,7 @@ TEST(CleanDeleteScanned, ASubfolderThatFailsPartWayIsNamedWithTheFirstFailuresRe
   fs.add_file(u"C:\\Windows\\Temp\\sub\\deep\\locked", 1);
   fs.add_file(u"C:\\Windows\\Temp\\sub\\deep\\z", 1);
   fs.add_file(u"C:\\Windows\\Temp\\after", 7);
-  fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\sub\\deep\\locked", FsError{32});
+  fs.fail(FakeStep::Open, u"C:\\Windows\\Temp\\sub\\deep\\locked", OsError{32});
   const CleanReport report = delete_scanned(fs, temp_scanned(fs));
   EXPECT_EQ(report.failures, std::vector<std::string>{"sub — estava em uso por outro programa"});
   EXPECT_EQ(report.removed_bytes, 1u + 1u + 7u);
@@ -135,15 +135,15 @@ TEST(CleanDeleteScanned, ASubfolderReplacedAfterTheListingIsNeverEntered) {
   const Case cases[] = {
       {"by a file", [](FakeFileSystem& f) { f.add_file(u"C:\\Windows\\Temp\\sub", 5); }},
       {"by a junction",
-       [](FakeFileSystem& f) { f.add_link(u"C:\\Windows\\Temp\\sub", FakeLink::junction, u"C:\\precious"); }},
+       [](FakeFileSystem& f) { f.add_link(u"C:\\Windows\\Temp\\sub", FakeLink::Junction, u"C:\\precious"); }},
       {"by a folder symlink",
-       [](FakeFileSystem& f) { f.add_link(u"C:\\Windows\\Temp\\sub", FakeLink::symlink_to_folder, u"C:\\precious"); }},
+       [](FakeFileSystem& f) { f.add_link(u"C:\\Windows\\Temp\\sub", FakeLink::SymlinkToFolder, u"C:\\precious"); }},
   };
   for (const Case& c : cases) {
     FakeFileSystem fs;
     add_precious(fs);
     fs.add_file(u"C:\\Windows\\Temp\\sub\\f", 1);
-    fs.before(FakeStep::open, u"C:\\Windows\\Temp\\sub", [&c](FakeFileSystem& f) {
+    fs.before(FakeStep::Open, u"C:\\Windows\\Temp\\sub", [&c](FakeFileSystem& f) {
       f.remove(u"C:\\Windows\\Temp\\sub");
       c.replace(f);
     });
@@ -159,7 +159,7 @@ TEST(CleanDeleteScanned, ATargetThatCannotBeListedIsNamedAndTheNextIsStillCleane
   FakeFileSystem fs;
   fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\x", 5);
   fs.add_file(u"C:\\Windows\\Temp\\y", 6);
-  fs.fail(FakeStep::list, kUpdate, FsError{5});
+  fs.fail(FakeStep::List, kUpdate, OsError{5});
   const CleanReport report = delete_scanned(fs, both_scanned(fs));
   EXPECT_EQ(report.failures, std::vector<std::string>{"Download — está protegido pelo sistema"});
   EXPECT_EQ(report.removed_bytes, 6u);
@@ -176,7 +176,7 @@ TEST(CleanDeleteScanned, ATargetSwappedForALinkSinceTheScanIsEmptiedThroughItsHa
   fs.add_file(u"C:\\Windows\\Temp\\sub\\z", 4);
   const ScanReport scan = temp_scanned(fs);
   fs.remove(kTemp);
-  fs.add_link(kTemp, FakeLink::junction, u"C:\\precious");
+  fs.add_link(kTemp, FakeLink::Junction, u"C:\\precious");
   const CleanReport report = delete_scanned(fs, scan);
   EXPECT_TRUE(report.failures.empty());
   EXPECT_EQ(report.removed_bytes, 10u);
@@ -199,7 +199,7 @@ TEST(CleanDeleteScanned, AListingThatBreaksOffDeletesWhatItGotSilently) {
   fs.add_file(u"C:\\Windows\\Temp\\1", 1);
   fs.add_file(u"C:\\Windows\\Temp\\2", 2);
   fs.add_file(u"C:\\Windows\\Temp\\3", 4);
-  fs.break_listing(kTemp, 2, FsError{59});
+  fs.break_listing(kTemp, 2, OsError{59});
   const CleanReport report = delete_scanned(fs, temp_scanned(fs));
   EXPECT_TRUE(report.failures.empty());
   EXPECT_EQ(report.removed_bytes, 3u);

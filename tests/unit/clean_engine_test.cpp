@@ -39,10 +39,10 @@ TEST(CleanSystem, EmptiesBothTargetsAndReturnsTheSpaceFreed) {
   fs.add_file(u"D:\\Win\\Temp\\a.tmp", 100);
   fs.add_file(u"D:\\Win\\Temp\\b.tmp", 23);
   fs.add_file(u"D:\\Win\\Temp\\locked.log", 7);
-  fs.add_link(u"D:\\Win\\Temp\\junction", FakeLink::junction, u"D:\\Win\\System32");
+  fs.add_link(u"D:\\Win\\Temp\\junction", FakeLink::Junction, u"D:\\Win\\System32");
   fs.add_file(u"D:\\Win\\System32\\kernel32.dll", 4096);
   fs.add_file(u"D:\\Win\\SoftwareDistribution\\DataStore\\db", 10);
-  fs.fail(FakeStep::open, u"D:\\Win\\Temp\\locked.log", FsError{32});
+  fs.fail(FakeStep::Open, u"D:\\Win\\Temp\\locked.log", OsError{32});
 
   EXPECT_EQ(clean(fs, u"D:\\Win"), 1623u);
   EXPECT_TRUE(fs.contains(u"D:\\Win\\SoftwareDistribution\\Download"));
@@ -57,7 +57,7 @@ TEST(CleanSystem, ReturnsZeroAndTouchesNothingWhenThereIsNothingToRemove) {
   absent.add_file(u"C:\\Windows\\notepad.exe", 10);
   absent.record_calls();
   EXPECT_EQ(clean(absent), 0u);
-  for (const auto& [step, path] : absent.calls()) EXPECT_EQ(step, FakeStep::open);
+  for (const auto& [step, path] : absent.calls()) EXPECT_EQ(step, FakeStep::Open);
 
   FakeFileSystem only_empty;
   only_empty.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\empty", 0);
@@ -68,14 +68,14 @@ TEST(CleanSystem, ReturnsZeroAndTouchesNothingWhenThereIsNothingToRemove) {
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\SoftwareDistribution\\Download\\empty"));
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\Temp\\empty"));
   EXPECT_TRUE(only_empty.contains(u"C:\\Windows\\Temp\\empty-folder"));
-  for (const auto& [step, path] : only_empty.calls()) EXPECT_NE(step, FakeStep::mark);
+  for (const auto& [step, path] : only_empty.calls()) EXPECT_NE(step, FakeStep::Mark);
 }
 
 // What any user can do to a target before the run: make it a link to a
 // folder of theirs (or of the system's). The target is then absent, and
 // nothing outside the targets is measured or deleted.
 TEST(CleanSystem, ATargetThatIsItselfALinkLeavesEverythingOutsideItUntouched) {
-  for (const FakeLink kind : {FakeLink::junction, FakeLink::symlink_to_folder}) {
+  for (const FakeLink kind : {FakeLink::Junction, FakeLink::SymlinkToFolder}) {
     FakeFileSystem fs;
     add_outside(fs);
     fs.add_link(u"C:\\Windows\\Temp", kind, u"C:\\Users\\Public\\x");
@@ -108,11 +108,11 @@ TEST(CleanSystem, AFolderSwappedForALinkBetweenListingAndOpeningIsNeverFollowed)
     fs.add_file(u"C:\\Windows\\Temp\\sub\\g", 2);
     fs.add_file(u"C:\\Windows\\Temp\\top", 4);
     // Temp is listed by the scan, then by the deletion; the swap comes after the second.
-    fs.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& scanned) {
-      scanned.before(FakeStep::list, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& listed) {
-        listed.before(FakeStep::open, swapped, [swapped](FakeFileSystem& f) {
+    fs.before(FakeStep::List, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& scanned) {
+      scanned.before(FakeStep::List, u"C:\\Windows\\Temp", [swapped](FakeFileSystem& listed) {
+        listed.before(FakeStep::Open, swapped, [swapped](FakeFileSystem& f) {
           f.remove(swapped);
-          f.add_link(swapped, FakeLink::junction, u"C:\\Users\\Public\\x");
+          f.add_link(swapped, FakeLink::Junction, u"C:\\Users\\Public\\x");
         });
       });
     });
@@ -166,17 +166,17 @@ TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
          fs.add_file(u"C:\\Windows\\Temp\\sub\\a", 600);
          fs.add_file(u"C:\\Windows\\Temp\\sub\\b-locked", 400);
          fs.add_file(u"C:\\Windows\\Temp\\sub\\c", 50);
-         fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\sub\\b-locked", FsError{32});
+         fs.fail(FakeStep::Open, u"C:\\Windows\\Temp\\sub\\b-locked", OsError{32});
        },
        600,
        {u"sub", u"sub\\b-locked", u"sub\\c"}},
       {"links count 0, never their targets",
        [](FakeFileSystem& fs) {
          add_outside(fs);
-         fs.add_link(u"C:\\Windows\\Temp\\file-link", FakeLink::symlink_to_file, u"C:\\Users\\Public\\x\\precious.dat",
+         fs.add_link(u"C:\\Windows\\Temp\\file-link", FakeLink::SymlinkToFile, u"C:\\Users\\Public\\x\\precious.dat",
                      1000);
-         fs.add_link(u"C:\\Windows\\Temp\\junction", FakeLink::junction, u"C:\\Users\\Public\\x");
-         fs.add_link(u"C:\\Windows\\Temp\\sub\\deep-link", FakeLink::symlink_to_file,
+         fs.add_link(u"C:\\Windows\\Temp\\junction", FakeLink::Junction, u"C:\\Users\\Public\\x");
+         fs.add_link(u"C:\\Windows\\Temp\\sub\\deep-link", FakeLink::SymlinkToFile,
                      u"C:\\Users\\Public\\x\\precious.dat", 1000);
          fs.add_file(u"C:\\Windows\\Temp\\sub\\own", 3);
        },
@@ -186,7 +186,7 @@ TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\Windows\\Temp\\locked", 700);
          fs.add_file(u"C:\\Windows\\Temp\\free", 7);
-         fs.fail(FakeStep::open, u"C:\\Windows\\Temp\\locked", FsError{32});
+         fs.fail(FakeStep::Open, u"C:\\Windows\\Temp\\locked", OsError{32});
        },
        7,
        {u"locked"}},
@@ -194,7 +194,7 @@ TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\Windows\\Temp\\sub\\protected", 700);
          fs.add_file(u"C:\\Windows\\Temp\\free", 7);
-         fs.fail(FakeStep::mark, u"C:\\Windows\\Temp\\sub\\protected", FsError{5});
+         fs.fail(FakeStep::Mark, u"C:\\Windows\\Temp\\sub\\protected", OsError{5});
        },
        7,
        {u"sub", u"sub\\protected"}},

@@ -99,7 +99,7 @@ TEST(CleanLastComponent, IsTheLastOrdinaryNameOrNothing) {
 // separators become backslashes and the path is anchored.
 class FakeFullPath {
  public:
-  Result<std::u16string, FsError> operator()(std::u16string_view path) {
+  Result<std::u16string, OsError> operator()(std::u16string_view path) {
     calls.emplace_back(path);
     std::u16string full;
     if (path == u".") {
@@ -197,14 +197,14 @@ TEST(CleanSystemPath, RefusesANulInsideBeforeAnyCallAndPassesOnResolverErrors) {
                                     std::u16string(u"\\\\?\\C:\\\0", 8)}) {
     const auto handed = system_path(path, std::ref(full_path));
     ASSERT_FALSE(handed.ok());
-    EXPECT_EQ(handed.error(), FsError{});
+    EXPECT_EQ(handed.error(), OsError{123});  // ERROR_INVALID_NAME, as the system says
   }
   EXPECT_TRUE(full_path.calls.empty());
 
-  const auto failing = [](std::u16string_view) -> Result<std::u16string, FsError> { return Err{FsError{123}}; };
+  const auto failing = [](std::u16string_view) -> Result<std::u16string, OsError> { return Err{OsError{123}}; };
   const auto handed = system_path(u"relative", failing);
   ASSERT_FALSE(handed.ok());
-  EXPECT_EQ(handed.error(), FsError{123});
+  EXPECT_EQ(handed.error(), OsError{123});
 }
 
 }  // namespace

@@ -81,16 +81,16 @@ TEST(CleanFolderSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
       {"links of every kind to big content",
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\big\\data", 1'000'000);
-         fs.add_link(u"C:\\t\\junction", FakeLink::junction, u"C:\\big");
-         fs.add_link(u"C:\\t\\dir-link", FakeLink::symlink_to_folder, u"C:\\big");
-         fs.add_link(u"C:\\t\\file-link", FakeLink::symlink_to_file, u"C:\\big\\data", 1'000'000);
-         fs.add_link(u"C:\\t\\sub\\deep-junction", FakeLink::junction, u"C:\\big");
+         fs.add_link(u"C:\\t\\junction", FakeLink::Junction, u"C:\\big");
+         fs.add_link(u"C:\\t\\dir-link", FakeLink::SymlinkToFolder, u"C:\\big");
+         fs.add_link(u"C:\\t\\file-link", FakeLink::SymlinkToFile, u"C:\\big\\data", 1'000'000);
+         fs.add_link(u"C:\\t\\sub\\deep-junction", FakeLink::Junction, u"C:\\big");
          fs.add_file(u"C:\\t\\sub\\own", 3);
        },
        3},
       {"a reparse point that is not a link is a folder like any other",
        [](FakeFileSystem& fs) {
-         fs.add_reparse_folder(u"C:\\t\\placeholder", test::reparse_tag_cloud);
+         fs.add_reparse_folder(u"C:\\t\\placeholder", test::kReparseTagCloud);
          fs.add_file(u"C:\\t\\placeholder\\f", 9);
        },
        9},
@@ -99,12 +99,12 @@ TEST(CleanFolderSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
       {"the path is a junction to a folder with data",
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\big\\data", 1'000'000);
-         fs.add_link(u"C:\\t", FakeLink::junction, u"C:\\big");
+         fs.add_link(u"C:\\t", FakeLink::Junction, u"C:\\big");
        },
        0},
       {"the path is a reparse point that is not a link",
        [](FakeFileSystem& fs) {
-         fs.add_reparse_folder(u"C:\\t", test::reparse_tag_cloud);
+         fs.add_reparse_folder(u"C:\\t", test::kReparseTagCloud);
          fs.add_file(u"C:\\t\\f", 9);
        },
        0},
@@ -119,12 +119,12 @@ TEST(CleanFolderSize, AddsListedSizesOfPlainFilesAndNeverFollowsLinks) {
 // The listing said "folder"; by the time it is opened it is a link to a big
 // folder. The kind comes from the open entry, so it is not entered.
 TEST(CleanFolderSize, DoesNotFollowASubfolderSwappedForALinkAfterItWasListed) {
-  for (const FakeLink kind : {FakeLink::junction, FakeLink::symlink_to_folder}) {
+  for (const FakeLink kind : {FakeLink::Junction, FakeLink::SymlinkToFolder}) {
     FakeFileSystem fs;
     fs.add_file(u"C:\\big\\data", 1'000'000);
     fs.add_file(u"C:\\t\\sub\\f", 1);
     fs.add_file(u"C:\\t\\g", 2);
-    fs.before(FakeStep::open, u"C:\\t\\sub", [kind](FakeFileSystem& f) {
+    fs.before(FakeStep::Open, u"C:\\t\\sub", [kind](FakeFileSystem& f) {
       f.remove(u"C:\\t\\sub");
       f.add_link(u"C:\\t\\sub", kind, u"C:\\big");
     });
@@ -141,12 +141,12 @@ TEST(CleanFolderSize, CountsWhatCannotBeOpenedOrListedAsZeroAndGoesOn) {
   fs.add_file(u"C:\\t\\partial\\3", 40);
   fs.add_file(u"C:\\t\\shut\\hidden", 200);
   fs.add_file(u"C:\\t\\z", 2);
-  fs.fail(FakeStep::list, u"C:\\t\\locked", FsError{5});
-  fs.fail(FakeStep::open, u"C:\\t\\shut", FsError{32});
-  fs.break_listing(u"C:\\t\\partial", 1, FsError{59});
+  fs.fail(FakeStep::List, u"C:\\t\\locked", OsError{5});
+  fs.fail(FakeStep::Open, u"C:\\t\\shut", OsError{32});
+  fs.break_listing(u"C:\\t\\partial", 1, OsError{59});
   EXPECT_EQ(size_of(fs, u"C:\\t"), 1u + 10u + 2u);
 
-  fs.fail(FakeStep::list, u"C:\\t", FsError{5});
+  fs.fail(FakeStep::List, u"C:\\t", OsError{5});
   EXPECT_EQ(size_of(fs, u"C:\\t"), 0u);
 }
 
@@ -242,14 +242,14 @@ TEST(CleanScan, TargetsThatAreAbsentEmptyFilesLinksOrCannotBeOpenedMeasureZero) 
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\a", 10);
          fs.add_file(u"C:\\Windows\\Temp\\b", 10);
-         fs.fail(FakeStep::open, kUpdate, FsError{5});
-         fs.fail(FakeStep::open, kTemp, FsError{1920});
+         fs.fail(FakeStep::Open, kUpdate, OsError{5});
+         fs.fail(FakeStep::Open, kTemp, OsError{1920});
        }},
       {"links to folders with data",
        [](FakeFileSystem& fs) {
          fs.add_file(u"C:\\Users\\Public\\x\\a", 10);
-         fs.add_link(u"C:\\Windows\\SoftwareDistribution\\Download", FakeLink::junction, u"C:\\Users\\Public\\x");
-         fs.add_link(u"C:\\Windows\\Temp", FakeLink::symlink_to_folder, u"C:\\Users\\Public\\x");
+         fs.add_link(u"C:\\Windows\\SoftwareDistribution\\Download", FakeLink::Junction, u"C:\\Users\\Public\\x");
+         fs.add_link(u"C:\\Windows\\Temp", FakeLink::SymlinkToFolder, u"C:\\Users\\Public\\x");
        }},
   };
   for (const Case& c : cases) {
@@ -280,13 +280,13 @@ TEST(CleanScan, OpensFoldersOnlyAndEachBelowTheTargetRelativeToItsParent) {
   // The fake names each call by the entry's full path; only the targets are
   // opened by one (open_target), the subfolder by its name (open_child).
   const std::vector<std::pair<FakeStep, std::u16string>> expected = {
-      {FakeStep::open, u"C:\\Windows\\SoftwareDistribution\\Download"},
-      {FakeStep::open, u"C:\\Windows\\Temp"},
-      {FakeStep::attributes, u"C:\\Windows\\Temp"},
-      {FakeStep::list, u"C:\\Windows\\Temp"},
-      {FakeStep::open, u"C:\\Windows\\Temp\\sub"},
-      {FakeStep::attributes, u"C:\\Windows\\Temp\\sub"},
-      {FakeStep::list, u"C:\\Windows\\Temp\\sub"},
+      {FakeStep::Open, u"C:\\Windows\\SoftwareDistribution\\Download"},
+      {FakeStep::Open, u"C:\\Windows\\Temp"},
+      {FakeStep::Attributes, u"C:\\Windows\\Temp"},
+      {FakeStep::List, u"C:\\Windows\\Temp"},
+      {FakeStep::Open, u"C:\\Windows\\Temp\\sub"},
+      {FakeStep::Attributes, u"C:\\Windows\\Temp\\sub"},
+      {FakeStep::List, u"C:\\Windows\\Temp\\sub"},
   };
   EXPECT_EQ(fs.calls(), expected);
 }

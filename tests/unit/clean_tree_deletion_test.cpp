@@ -26,7 +26,7 @@ void add_precious(FakeFileSystem& fs) {
 const std::vector<std::u16string> kPrecious = {u"sub", u"sub\\config.sys", u"system.dll"};
 
 // C:\t opened as itself (a link there is the link), then deleted as a tree.
-Result<Done, FsError> delete_t(FakeFileSystem& fs, FreedBytes* freed = nullptr) {
+Result<Done, OsError> delete_t(FakeFileSystem& fs, FreedBytes* freed = nullptr) {
   auto root = fs.open_target(u"C:\\t");
   if (!root) return Err{root.error()};
   FreedBytes ignored = 0;
@@ -44,7 +44,7 @@ TEST(CleanTreeDeletion, DeletesEverythingDepthFirstWithTheGivenFolderLast) {
   EXPECT_TRUE(fs.contains(u"C:\\keep"));
   std::vector<std::u16string> marked;
   for (const auto& [step, path] : fs.calls()) {
-    if (step == FakeStep::mark) marked.push_back(path);
+    if (step == FakeStep::Mark) marked.push_back(path);
   }
   EXPECT_EQ(marked, (std::vector<std::u16string>{u"C:\\t\\a\\f", u"C:\\t\\a", u"C:\\t\\g", u"C:\\t"}));
 }
@@ -54,10 +54,10 @@ TEST(CleanTreeDeletion, CountsTheListedSizeOfEachPlainFileDeletedAlsoWhenItEndsE
   add_precious(fs);
   fs.add_file(u"C:\\t\\a\\f", 10);
   fs.add_file(u"C:\\t\\b", 20);
-  fs.add_link(u"C:\\t\\c-link", FakeLink::symlink_to_file, u"C:\\precious\\system.dll", 1000);
+  fs.add_link(u"C:\\t\\c-link", FakeLink::SymlinkToFile, u"C:\\precious\\system.dll", 1000);
   fs.add_file(u"C:\\t\\d-locked", 40);
   fs.add_file(u"C:\\t\\e", 80);
-  fs.fail(FakeStep::mark, u"C:\\t\\d-locked", FsError{5});
+  fs.fail(FakeStep::Mark, u"C:\\t\\d-locked", OsError{5});
   FreedBytes freed = 0;
   const auto deleted = delete_t(fs, &freed);
   ASSERT_FALSE(deleted.ok());
@@ -69,10 +69,10 @@ TEST(CleanTreeDeletion, CountsTheListedSizeOfEachPlainFileDeletedAlsoWhenItEndsE
 TEST(CleanTreeDeletion, RemovesLinksAnywhereInTheTreeAsLinksAndLeavesWhatTheyPointTo) {
   FakeFileSystem fs;
   add_precious(fs);
-  fs.add_link(u"C:\\t\\junction", FakeLink::junction, u"C:\\precious");
-  fs.add_link(u"C:\\t\\dir-link", FakeLink::symlink_to_folder, u"C:\\precious");
-  fs.add_link(u"C:\\t\\file-link", FakeLink::symlink_to_file, u"C:\\precious\\system.dll");
-  fs.add_link(u"C:\\t\\a\\b\\deep-junction", FakeLink::junction, u"C:\\precious\\sub");
+  fs.add_link(u"C:\\t\\junction", FakeLink::Junction, u"C:\\precious");
+  fs.add_link(u"C:\\t\\dir-link", FakeLink::SymlinkToFolder, u"C:\\precious");
+  fs.add_link(u"C:\\t\\file-link", FakeLink::SymlinkToFile, u"C:\\precious\\system.dll");
+  fs.add_link(u"C:\\t\\a\\b\\deep-junction", FakeLink::Junction, u"C:\\precious\\sub");
   fs.add_file(u"C:\\t\\a\\b\\own", 5);
   ASSERT_TRUE(delete_t(fs).ok());
   EXPECT_FALSE(fs.contains(u"C:\\t"));
@@ -81,7 +81,7 @@ TEST(CleanTreeDeletion, RemovesLinksAnywhereInTheTreeAsLinksAndLeavesWhatTheyPoi
 
 TEST(CleanTreeDeletion, EntersAReparsePointThatIsNotALink) {
   FakeFileSystem fs;
-  fs.add_reparse_folder(u"C:\\t\\placeholder", test::reparse_tag_cloud);
+  fs.add_reparse_folder(u"C:\\t\\placeholder", test::kReparseTagCloud);
   fs.add_file(u"C:\\t\\placeholder\\f", 1);
   ASSERT_TRUE(delete_t(fs).ok());
   EXPECT_FALSE(fs.contains(u"C:\\t"));
@@ -90,11 +90,11 @@ TEST(CleanTreeDeletion, EntersAReparsePointThatIsNotALink) {
 // The listing said "folder"; by the time it is opened it is a junction. The
 // kind comes from the open entry, so the junction goes as a link.
 TEST(CleanTreeDeletion, DoesNotFollowASubfolderSwappedForALinkAfterItWasListed) {
-  for (const FakeLink kind : {FakeLink::junction, FakeLink::symlink_to_folder}) {
+  for (const FakeLink kind : {FakeLink::Junction, FakeLink::SymlinkToFolder}) {
     FakeFileSystem fs;
     add_precious(fs);
     fs.add_file(u"C:\\t\\a\\b\\f", 1);
-    fs.before(FakeStep::open, u"C:\\t\\a\\b", [kind](FakeFileSystem& f) {
+    fs.before(FakeStep::Open, u"C:\\t\\a\\b", [kind](FakeFileSystem& f) {
       f.remove(u"C:\\t\\a\\b");
       f.add_link(u"C:\\t\\a\\b", kind, u"C:\\precious");
     });
@@ -110,19 +110,19 @@ TEST(CleanTreeDeletion, RefusesAGivenPathThatIsNotADirectoryWithErrorDirectory) 
     FakeLink link;
     bool is_link;
   };
-  for (const Case& c : {Case{"file", FakeLink::junction, false}, Case{"junction", FakeLink::junction, true},
-                        Case{"folder symlink", FakeLink::symlink_to_folder, true},
-                        Case{"file symlink", FakeLink::symlink_to_file, true}}) {
+  for (const Case& c : {Case{"file", FakeLink::Junction, false}, Case{"junction", FakeLink::Junction, true},
+                        Case{"folder symlink", FakeLink::SymlinkToFolder, true},
+                        Case{"file symlink", FakeLink::SymlinkToFile, true}}) {
     FakeFileSystem fs;
     add_precious(fs);
     if (c.is_link) {
-      fs.add_link(u"C:\\t", c.link, c.link == FakeLink::symlink_to_file ? u"C:\\precious\\system.dll" : u"C:\\precious");
+      fs.add_link(u"C:\\t", c.link, c.link == FakeLink::SymlinkToFile ? u"C:\\precious\\system.dll" : u"C:\\precious");
     } else {
       fs.add_file(u"C:\\t", 3);
     }
     const auto deleted = delete_t(fs);
     ASSERT_FALSE(deleted.ok()) << c.what;
-    EXPECT_EQ(deleted.error(), FsError{267}) << c.what;
+    EXPECT_EQ(deleted.error(), OsError{267}) << c.what;
     EXPECT_TRUE(fs.contains(u"C:\\t")) << c.what;
     EXPECT_EQ(fs.entries_under(u"C:\\precious"), kPrecious) << c.what;
   }
@@ -132,13 +132,13 @@ TEST(CleanTreeDeletion, AGivenFolderSwappedForALinkBeforeItIsOpenedIsLeftAlone) 
   FakeFileSystem fs;
   add_precious(fs);
   fs.add_file(u"C:\\t\\f", 1);
-  fs.before(FakeStep::open, u"C:\\t", [](FakeFileSystem& f) {
+  fs.before(FakeStep::Open, u"C:\\t", [](FakeFileSystem& f) {
     f.remove(u"C:\\t");
-    f.add_link(u"C:\\t", FakeLink::junction, u"C:\\precious");
+    f.add_link(u"C:\\t", FakeLink::Junction, u"C:\\precious");
   });
   const auto deleted = delete_t(fs);
   ASSERT_FALSE(deleted.ok());
-  EXPECT_EQ(deleted.error(), FsError{267});
+  EXPECT_EQ(deleted.error(), OsError{267});
   EXPECT_EQ(fs.entries_under(u"C:\\precious"), kPrecious);
 }
 
@@ -152,8 +152,8 @@ TEST(CleanTreeDeletion, PassesOverChildrenThatVanishedBeforeTheyWereOpened) {
       fs.add_file(u"C:\\t\\file", 1);
       fs.add_file(u"C:\\t\\sub\\z", 1);
       fs.add_file(u"C:\\t\\z", 1);
-      fs.before(FakeStep::open, gone, [gone](FakeFileSystem& f) { f.remove(gone); });
-      fs.fail(FakeStep::open, gone, FsError{code}, 1);
+      fs.before(FakeStep::Open, gone, [gone](FakeFileSystem& f) { f.remove(gone); });
+      fs.fail(FakeStep::Open, gone, OsError{code}, 1);
       EXPECT_TRUE(delete_t(fs).ok()) << code;
       EXPECT_FALSE(fs.contains(u"C:\\t")) << code;
     }
@@ -171,24 +171,24 @@ TEST(CleanTreeDeletion, TriesPassingRefusalsAgainUpToFiftyAttemptsInAll) {
     int pauses;
   };
   const Case cases[] = {
-      {"file in use at open, then free", FakeStep::open, u"C:\\t\\sub\\f", 32, 49, true, 49},
-      {"file in use at open throughout", FakeStep::open, u"C:\\t\\sub\\f", 32, 50, false, 49},
-      {"file in use when marked, then free", FakeStep::mark, u"C:\\t\\sub\\f", 32, 3, true, 3},
-      {"folder not yet empty, then empty", FakeStep::mark, u"C:\\t\\sub", 145, 49, true, 49},
-      {"folder never empty", FakeStep::mark, u"C:\\t\\sub", 145, 50, false, 49},
-      {"given folder never empty", FakeStep::mark, u"C:\\t", 145, 50, false, 49},
-      {"access denied is not tried again", FakeStep::open, u"C:\\t\\sub\\f", 5, 1, false, 0},
-      {"a file is not tried again for not empty", FakeStep::mark, u"C:\\t\\sub\\f", 145, 1, false, 0},
-      {"a folder is not tried again for in use", FakeStep::mark, u"C:\\t\\sub", 32, 1, false, 0},
+      {"file in use at open, then free", FakeStep::Open, u"C:\\t\\sub\\f", 32, 49, true, 49},
+      {"file in use at open throughout", FakeStep::Open, u"C:\\t\\sub\\f", 32, 50, false, 49},
+      {"file in use when marked, then free", FakeStep::Mark, u"C:\\t\\sub\\f", 32, 3, true, 3},
+      {"folder not yet empty, then empty", FakeStep::Mark, u"C:\\t\\sub", 145, 49, true, 49},
+      {"folder never empty", FakeStep::Mark, u"C:\\t\\sub", 145, 50, false, 49},
+      {"given folder never empty", FakeStep::Mark, u"C:\\t", 145, 50, false, 49},
+      {"access denied is not tried again", FakeStep::Open, u"C:\\t\\sub\\f", 5, 1, false, 0},
+      {"a file is not tried again for not empty", FakeStep::Mark, u"C:\\t\\sub\\f", 145, 1, false, 0},
+      {"a folder is not tried again for in use", FakeStep::Mark, u"C:\\t\\sub", 32, 1, false, 0},
   };
   for (const Case& c : cases) {
     FakeFileSystem fs;
     fs.add_file(u"C:\\t\\sub\\f", 1);
-    fs.fail(c.step, c.path, FsError{c.code}, c.refusals);
+    fs.fail(c.step, c.path, OsError{c.code}, c.refusals);
     const auto deleted = delete_t(fs);
     EXPECT_EQ(deleted.ok(), c.succeeds) << c.what;
     if (!deleted.ok()) {
-      EXPECT_EQ(deleted.error(), FsError{c.code}) << c.what;
+      EXPECT_EQ(deleted.error(), OsError{c.code}) << c.what;
       EXPECT_TRUE(fs.contains(c.path)) << c.what;
     }
     EXPECT_EQ(fs.pauses(), c.pauses) << c.what;
@@ -201,10 +201,10 @@ TEST(CleanTreeDeletion, TheFirstOtherFailureEndsItAndWhatWasDeletedStaysDeleted)
   fs.add_file(u"C:\\t\\b\\inner", 1);
   fs.add_file(u"C:\\t\\c", 1);
   fs.add_file(u"C:\\t\\d", 1);
-  fs.fail(FakeStep::open, u"C:\\t\\c", FsError{5});
+  fs.fail(FakeStep::Open, u"C:\\t\\c", OsError{5});
   const auto deleted = delete_t(fs);
   ASSERT_FALSE(deleted.ok());
-  EXPECT_EQ(deleted.error(), FsError{5});
+  EXPECT_EQ(deleted.error(), OsError{5});
   EXPECT_EQ(fs.entries_under(u"C:\\t"), (std::vector<std::u16string>{u"c", u"d"}));
 }
 
@@ -212,17 +212,17 @@ TEST(CleanTreeDeletion, FailsWhenASubfolderCannotBeListedOrItsListingBreaksOff) 
   struct Case {
     const char* what;
     bool breaks_off;
-    FsError error;
+    OsError error;
   };
-  for (const Case& c : {Case{"cannot be listed", false, FsError{5}}, Case{"breaks off", true, FsError{59}},
-                        Case{"fails without a code", false, FsError{}}}) {
+  for (const Case& c : {Case{"cannot be listed", false, OsError{5}}, Case{"breaks off", true, OsError{59}},
+                        Case{"fails with an unlisted code", false, OsError{123}}}) {
     FakeFileSystem fs;
     fs.add_file(u"C:\\t\\sub\\1", 1);
     fs.add_file(u"C:\\t\\sub\\2", 1);
     if (c.breaks_off) {
       fs.break_listing(u"C:\\t\\sub", 1, c.error);
     } else {
-      fs.fail(FakeStep::list, u"C:\\t\\sub", c.error);
+      fs.fail(FakeStep::List, u"C:\\t\\sub", c.error);
     }
     const auto deleted = delete_t(fs);
     ASSERT_FALSE(deleted.ok()) << c.what;
@@ -233,12 +233,12 @@ TEST(CleanTreeDeletion, FailsWhenASubfolderCannotBeListedOrItsListingBreaksOff) 
 
 TEST(CleanTreeDeletion, FailsWithTheOpenOrAttributeErrorOfTheGivenFolder) {
   FakeFileSystem fs;
-  EXPECT_EQ(delete_t(fs).error(), FsError{3});
+  EXPECT_EQ(delete_t(fs).error(), OsError{3});
   fs.add_folder(u"C:\\x");
-  EXPECT_EQ(delete_t(fs).error(), FsError{2});
+  EXPECT_EQ(delete_t(fs).error(), OsError{2});
   fs.add_file(u"C:\\t\\f", 1);
-  fs.fail(FakeStep::attributes, u"C:\\t", FsError{1117}, 1);
-  EXPECT_EQ(delete_t(fs).error(), FsError{1117});
+  fs.fail(FakeStep::Attributes, u"C:\\t", OsError{1117}, 1);
+  EXPECT_EQ(delete_t(fs).error(), OsError{1117});
   EXPECT_TRUE(fs.contains(u"C:\\t\\f"));
 }
 

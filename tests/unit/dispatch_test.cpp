@@ -4,6 +4,7 @@
 
 #include "elevate/protocol/dispatch.hpp"
 #include "startup/startup_entries.hpp"
+#include "support/describer.hpp"
 #include "support/memory_registry.hpp"
 
 namespace tarnwick {
@@ -13,15 +14,15 @@ using test::MemoryRegistry;
 
 class FakeCleaner final : public SystemCleaner {
  public:
-  explicit FakeCleaner(Result<std::uint64_t, EngineError> outcome) : outcome_(std::move(outcome)) {}
-  Result<std::uint64_t, EngineError> clean_system() override {
+  explicit FakeCleaner(Result<std::uint64_t, OsError> outcome) : outcome_(std::move(outcome)) {}
+  Result<std::uint64_t, OsError> clean_system() override {
     ++calls;
     return outcome_;
   }
   int calls = 0;
 
  private:
-  Result<std::uint64_t, EngineError> outcome_;
+  Result<std::uint64_t, OsError> outcome_;
 };
 
 Bytes state(bool enabled) {
@@ -35,7 +36,9 @@ HelperRequest set_request(std::string name, bool enabled) {
 
 class DispatchTest : public ::testing::Test {
  protected:
-  ActionResult run(const HelperRequest& request) { return dispatch(request, registry, cleaner); }
+  ActionResult run(const HelperRequest& request) {
+    return dispatch(request, registry, cleaner, test::describe_os_error);
+  }
 
   MemoryRegistry registry;
   FakeCleaner cleaner{std::uint64_t{0}};
@@ -46,7 +49,7 @@ TEST(DispatchCleanSystem, WrapsTheCountAsAnUnsignedNumber) {
   for (const std::uint64_t count : counts) {
     MemoryRegistry registry;
     FakeCleaner cleaner(count);
-    const ActionResult result = dispatch(HelperRequest{CleanSystem{}}, registry, cleaner);
+    const ActionResult result = dispatch(HelperRequest{CleanSystem{}}, registry, cleaner, test::describe_os_error);
     ASSERT_FALSE(result.is_error());
     EXPECT_TRUE(result.data_value().at("removed_bytes").is_number_unsigned());
     EXPECT_EQ(result.data_value().dump(), "{\"removed_bytes\":" + std::to_string(count) + "}");
@@ -55,12 +58,12 @@ TEST(DispatchCleanSystem, WrapsTheCountAsAnUnsignedNumber) {
   }
 }
 
-TEST(DispatchCleanSystem, PassesTheEngineMessageUnchanged) {
+TEST(DispatchCleanSystem, DescribesTheEngineErrorOnce) {
   MemoryRegistry registry;
-  FakeCleaner cleaner(Err{EngineError{"cancelado"}});
-  const ActionResult result = dispatch(HelperRequest{CleanSystem{}}, registry, cleaner);
+  FakeCleaner cleaner(Err{OsError{1450}});
+  const ActionResult result = dispatch(HelperRequest{CleanSystem{}}, registry, cleaner, test::describe_os_error);
   ASSERT_TRUE(result.is_error());
-  EXPECT_EQ(result.error_message(), "cancelado");
+  EXPECT_EQ(result.error_message(), "System message 1450. (os error 1450)");
 }
 
 TEST_F(DispatchTest, ListAnswersTheEntriesInListingOrderWithTheMachineScope) {
@@ -83,10 +86,10 @@ TEST_F(DispatchTest, ListOfAnEmptyRunKeyIsAnEmptyArray) {
 
 TEST_F(DispatchTest, ListPassesTheListingErrorUnchanged) {
   registry.run = {{"Tool", "t"}};
-  registry.approved_value_errors["Tool"] = "Le fichier spécifié est introuvable. (os error 2)";
+  registry.approved_value_errors["Tool"] = OsError{2};
   const ActionResult result = run(HelperRequest{StartupHklmList{}});
   ASSERT_TRUE(result.is_error());
-  EXPECT_EQ(result.error_message(), "Le fichier spécifié est introuvable. (os error 2)");
+  EXPECT_EQ(result.error_message(), "System message 2. (os error 2)");
 }
 
 TEST_F(DispatchTest, SetWritesTheStateAndEchoesTheRequest) {
@@ -130,7 +133,7 @@ TEST(DispatchSet, RefusesEveryNameThatIsNotListedExactlyAndWritesNothing) {
     MemoryRegistry registry;
     registry.run = {{"Tool", "t"}, {"T\xc3\xb3ol", "u"}};
     FakeCleaner cleaner(std::uint64_t{0});
-    const ActionResult result = dispatch(set_request(name, true), registry, cleaner);
+    const ActionResult result = dispatch(set_request(name, true), registry, cleaner, test::describe_os_error);
     ASSERT_TRUE(result.is_error()) << name;
     EXPECT_EQ(result.error_message(), "unknown HKLM startup entry: " + name);
     EXPECT_TRUE(registry.writes.empty()) << name;
@@ -155,19 +158,19 @@ TEST(DispatchSet, ChecksListingThenNameThenWrite) {
     std::size_t writes;
   };
   const Case cases[] = {
-      {"listing fails before the name is looked at", true, false, true, "Nope", "run failed", 0},
-      {"a state read fails the listing", false, true, true, "Tool", "read failed", 0},
+      {"listing fails before the name is looked at", true, false, true, "Nope", "System message 1. (os error 1)", 0},
+      {"a state read fails the listing", false, true, true, "Tool", "System message 2. (os error 2)", 0},
       {"unknown name before any write", false, false, true, "Nope", "unknown HKLM startup entry: Nope", 0},
-      {"write failure last", false, false, true, "Tool", "write failed", 1},
+      {"write failure last", false, false, true, "Tool", "System message 3. (os error 3)", 1},
   };
   for (const auto& c : cases) {
     MemoryRegistry registry;
     registry.run = {{"Tool", "t"}};
-    if (c.run_fails) registry.run_values_error = "run failed";
-    if (c.approved_fails) registry.approved_value_errors["Tool"] = "read failed";
-    if (c.write_fails) registry.set_error = "write failed";
+    if (c.run_fails) registry.run_values_error = OsError{1};
+    if (c.approved_fails) registry.approved_value_errors["Tool"] = OsError{2};
+    if (c.write_fails) registry.set_error = OsError{3};
     FakeCleaner cleaner(std::uint64_t{0});
-    const ActionResult result = dispatch(set_request(c.name, true), registry, cleaner);
+    const ActionResult result = dispatch(set_request(c.name, true), registry, cleaner, test::describe_os_error);
     ASSERT_TRUE(result.is_error()) << c.what;
     EXPECT_EQ(result.error_message(), c.error) << c.what;
     EXPECT_EQ(registry.writes.size(), c.writes) << c.what;

@@ -4,6 +4,7 @@
 
 #include "common/invariant.hpp"
 #include "elevate/run_helper.hpp"
+#include "support/describer.hpp"
 #include "support/hex.hpp"
 #include "support/recording_writer.hpp"
 
@@ -12,16 +13,18 @@ namespace {
 
 class NoRegistry final : public StartupRegistry {
  public:
-  Result<std::vector<RunValue>> run_values(StartupScope) override { return error_text("registry unavailable"); }
-  Result<std::optional<Bytes>> approved_value(StartupScope, const std::string&) override { return std::optional<Bytes>(); }
-  Result<Done> set_approved_value(StartupScope, const std::string&, const Bytes&) override { return Done{}; }
+  Result<std::vector<RunValue>, OsError> run_values(StartupScope) override { return Err{OsError{1115}}; }
+  Result<std::optional<Bytes>, OsError> approved_value(StartupScope, const std::string&) override {
+    return std::optional<Bytes>();
+  }
+  Result<Done, OsError> set_approved_value(StartupScope, const std::string&, const Bytes&) override { return Done{}; }
 };
 
 // A cleaner whose outcome the test chooses, including throwing.
 class ScriptedCleaner final : public SystemCleaner {
  public:
-  std::function<Result<std::uint64_t, EngineError>()> outcome = [] { return Result<std::uint64_t, EngineError>(0); };
-  Result<std::uint64_t, EngineError> clean_system() override { return outcome(); }
+  std::function<Result<std::uint64_t, OsError>()> outcome = [] { return Result<std::uint64_t, OsError>(0); };
+  Result<std::uint64_t, OsError> clean_system() override { return outcome(); }
 };
 
 using test::RecordingWriter;
@@ -37,7 +40,10 @@ struct Harness {
   ScriptedCleaner cleaner;
   RecordingWriter writer;
   RecordingStream err;
-  int run(const std::u16string& line) { return run_helper(line, u"C:\\h.exe", {registry, cleaner, writer, err}); }
+  OsErrorDescriber describe = test::describe_os_error;
+  int run(const std::u16string& line) {
+    return run_helper(line, u"C:\\h.exe", {registry, cleaner, describe, writer, err});
+  }
 };
 
 const std::u16string kCleanHex = [] {
@@ -56,7 +62,7 @@ TEST(RunHelper, FewerThanTwoArgumentsGiveTheUsageLineAndNoResponse) {
 
 TEST(RunHelper, SuccessWritesTheDataAndExitsZero) {
   Harness h;
-  h.cleaner.outcome = [] { return Result<std::uint64_t, EngineError>(1234); };
+  h.cleaner.outcome = [] { return Result<std::uint64_t, OsError>(1234); };
   EXPECT_EQ(h.run(u"h.exe " + kCleanHex + u" \"C:\\out dir\\r.json\" ignored"), 0);
   EXPECT_EQ(h.writer.path, "C:\\out dir\\r.json");
   EXPECT_EQ(h.writer.bytes, R"({"status":"ok","data":{"removed_bytes":1234}})");
@@ -69,9 +75,9 @@ TEST(RunHelper, DecodeOrActionFailureExitsOneWithTheMessage) {
   EXPECT_EQ(h.writer.bytes, R"({"status":"err","error":"bad request payload: odd hex length"})");
 
   Harness failing;
-  failing.cleaner.outcome = [] { return Result<std::uint64_t, EngineError>(Err{EngineError{"disco cheio"}}); };
+  failing.cleaner.outcome = [] { return Result<std::uint64_t, OsError>(Err{OsError{112}}); };
   EXPECT_EQ(failing.run(u"h.exe " + kCleanHex + u" r.json"), 1);
-  EXPECT_EQ(failing.writer.bytes, R"({"status":"err","error":"disco cheio"})");
+  EXPECT_EQ(failing.writer.bytes, R"j({"status":"err","error":"System message 112. (os error 112)"})j");
 }
 
 TEST(RunHelper, FailedWriteDoesNotChangeTheStatus) {
@@ -86,22 +92,23 @@ TEST(RunHelper, FailedWriteDoesNotChangeTheStatus) {
 
 TEST(RunHelper, UnencodableResponseFallsBackAndKeepsTheStatus) {
   Harness h;
-  h.cleaner.outcome = [] { return Result<std::uint64_t, EngineError>(Err{EngineError{"bad \xff text"}}); };
+  h.cleaner.outcome = [] { return Result<std::uint64_t, OsError>(Err{OsError{1}}); };
+  h.describe = [](OsError) -> std::string { return "bad \xff text"; };
   EXPECT_EQ(h.run(u"h.exe " + kCleanHex + u" r.json"), 1);
   EXPECT_EQ(h.writer.bytes, R"({"status":"err","error":"serialize"})");
 }
 
 TEST(RunHelper, EscapingExceptionsEndWithStatus101AndNoResponse) {
   struct Case {
-    std::function<Result<std::uint64_t, EngineError>()> outcome;
+    std::function<Result<std::uint64_t, OsError>()> outcome;
     std::string diagnostic;
   };
   const Case cases[] = {
-      {[]() -> Result<std::uint64_t, EngineError> { invariant_broken("scan went wrong"); },
+      {[]() -> Result<std::uint64_t, OsError> { invariant_broken("scan went wrong"); },
        "tarnwick-helper: internal error: scan went wrong\n"},
-      {[]() -> Result<std::uint64_t, EngineError> { throw std::runtime_error("boom"); },
+      {[]() -> Result<std::uint64_t, OsError> { throw std::runtime_error("boom"); },
        "tarnwick-helper: internal error: boom\n"},
-      {[]() -> Result<std::uint64_t, EngineError> { throw 42; },
+      {[]() -> Result<std::uint64_t, OsError> { throw 42; },
        "tarnwick-helper: internal error: unexpected exception\n"},
   };
   for (const auto& c : cases) {

@@ -57,18 +57,18 @@ TEST(ListStartupEntries, KeepsEnumerationOrderAndTheAskedScope) {
 TEST(ListStartupEntries, AnyErrorDropsTheWholeListAndPassesUnchanged) {
   MemoryRegistry run_fails;
   run_fails.run = {{"Tool", "tool.exe"}};
-  run_fails.run_values_error = "Zugriff verweigert (os error 5)";
+  run_fails.run_values_error = OsError{5};
   const auto first = list_startup_entries(run_fails, StartupScope::HklmRun);
   ASSERT_FALSE(first.ok());
-  EXPECT_EQ(first.error(), "Zugriff verweigert (os error 5)");
+  EXPECT_EQ(first.error(), OsError{5});
   EXPECT_TRUE(run_fails.approved_reads.empty());
 
   MemoryRegistry approved_fails;
   approved_fails.run = {{"One", "1"}, {"Two", "2"}, {"Three", "3"}};
-  approved_fails.approved_value_errors["Two"] = "state unreadable";
+  approved_fails.approved_value_errors["Two"] = OsError{1015};
   const auto second = list_startup_entries(approved_fails, StartupScope::HklmRun);
   ASSERT_FALSE(second.ok());
-  EXPECT_EQ(second.error(), "state unreadable");
+  EXPECT_EQ(second.error(), OsError{1015});
   EXPECT_EQ(approved_fails.approved_reads, (std::vector<std::string>{"One", "Two"}));
 }
 
@@ -94,10 +94,10 @@ TEST(SetStartupEnabled, WritesTheStateEveryTimeWithoutLookingAtTheOldValue) {
 
 TEST(SetStartupEnabled, PassesTheWriteErrorUnchanged) {
   MemoryRegistry registry;
-  registry.set_error = "Access is denied. (os error 5)";
+  registry.set_error = OsError{5};
   const auto written = set_startup_enabled(registry, "Tool", false);
   ASSERT_FALSE(written.ok());
-  EXPECT_EQ(written.error(), "Access is denied. (os error 5)");
+  EXPECT_EQ(written.error(), OsError{5});
   EXPECT_FALSE(registry.approved.contains("Tool"));
 }
 

@@ -33,7 +33,7 @@ std::unique_ptr<OpenEntry> target(WinFileSystem& fs, const std::wstring& path) {
 
 // The tree `name` in `dir`, opened relative to `dir` as the engine opens a
 // subfolder of a target, then deleted.
-Result<Done, FsError> delete_tree_in(WinFileSystem& fs, const std::wstring& dir, const std::wstring& name) {
+Result<Done, OsError> delete_tree_in(WinFileSystem& fs, const std::wstring& dir, const std::wstring& name) {
   auto parent = fs.open_target(u16(dir));
   if (!parent) return Err{parent.error()};
   auto child = parent.value()->open_child(u16(name));
@@ -96,13 +96,13 @@ TEST(CleanWinFileSystem, OpensTargetsAsThemselvesAndTakesOnlyFoldersAsTargets) {
   WinFileSystem fs;
   const auto missing = fs.open_target(u16(dir + L"\\missing"));
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error(), FsError{ERROR_FILE_NOT_FOUND});
+  EXPECT_EQ(missing.error(), OsError{ERROR_FILE_NOT_FOUND});
   const auto deeper = fs.open_target(u16(dir + L"\\missing\\deeper"));
   ASSERT_FALSE(deeper.ok());
-  EXPECT_EQ(deeper.error(), FsError{ERROR_PATH_NOT_FOUND});
+  EXPECT_EQ(deeper.error(), OsError{ERROR_PATH_NOT_FOUND});
   const auto with_nul = fs.open_target(u16(dir) + std::u16string(1, u'\0') + u"x");
   ASSERT_FALSE(with_nul.ok());
-  EXPECT_EQ(with_nul.error(), FsError{});
+  EXPECT_EQ(with_nul.error(), OsError{ERROR_INVALID_NAME});
 
   EXPECT_TRUE(open_target(fs, u16(dir)));
   EXPECT_TRUE(fs.open_target(u16(dir + L"\\file")).ok());
@@ -156,7 +156,7 @@ TEST(CleanWinTreeDeletion, DeletesAReadOnlyFileWhereThePlatformAllows) {
     EXPECT_FALSE(entry_exists(tree));
   } else {
     ASSERT_FALSE(deleted.ok());
-    EXPECT_EQ(deleted.error(), FsError{ERROR_ACCESS_DENIED});
+    EXPECT_EQ(deleted.error(), OsError{ERROR_ACCESS_DENIED});
     EXPECT_TRUE(entry_exists(tree + L"\\sub\\read-only"));
   }
 }
@@ -185,11 +185,11 @@ TEST(CleanWinTreeDeletion, RefusesAFileAndAMissingPath) {
   WinFileSystem fs;
   const auto file = delete_tree_in(fs, dir, L"file");
   ASSERT_FALSE(file.ok());
-  EXPECT_EQ(file.error(), FsError{ERROR_DIRECTORY});
+  EXPECT_EQ(file.error(), OsError{ERROR_DIRECTORY});
   EXPECT_TRUE(entry_exists(dir + L"\\file"));
   const auto missing = delete_tree_in(fs, dir, L"missing");
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error(), FsError{ERROR_FILE_NOT_FOUND});
+  EXPECT_EQ(missing.error(), OsError{ERROR_FILE_NOT_FOUND});
 }
 
 TEST(CleanWinTreeDeletion, AFileHeldOpenInsideEndsItAsInUse) {
@@ -202,7 +202,7 @@ TEST(CleanWinTreeDeletion, AFileHeldOpenInsideEndsItAsInUse) {
   WinFileSystem fs;
   const auto deleted = delete_tree_in(fs, dir, L"tree");
   ASSERT_FALSE(deleted.ok());
-  EXPECT_EQ(deleted.error(), FsError{ERROR_SHARING_VIOLATION});
+  EXPECT_EQ(deleted.error(), OsError{ERROR_SHARING_VIOLATION});
   EXPECT_TRUE(entry_exists(tree + L"\\inner\\held"));
 }
 

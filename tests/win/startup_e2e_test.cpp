@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win/os_error_text.hpp"
 #include "support/hex.hpp"
 #include "win/support/helper_process.hpp"
 #include "win/support/startup_keys.hpp"
@@ -74,6 +75,16 @@ TEST_F(StartupE2e, NameNotListedExactlyIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(answer.response, R"({"status":"err","error":"unknown HKLM startup entry: )" + name + R"("})");
     EXPECT_FALSE(approved_key_exists()) << name;
   }
+}
+
+// The registry layer hands up the bare code; the exe's one describer turns it
+// into the system's text at the top.
+TEST_F(StartupE2e, ARegistryFailureAnswersTheSystemsTextForItsCode) {
+  delete_run_key();
+  const Answer answer = list();
+  EXPECT_EQ(answer.exit_code, 1u);
+  EXPECT_EQ(answer.response, R"({"status":"err","error":")" + win::os_error_text(ERROR_FILE_NOT_FOUND) + R"("})");
+  EXPECT_TRUE(answer.response.ends_with(R"j( (os error 2)"})j")) << answer.response;
 }
 
 }  // namespace

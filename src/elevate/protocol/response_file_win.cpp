@@ -72,7 +72,7 @@ bool write_all(HANDLE file, std::string_view bytes) {
 bool WinResponseWriter::write_response_file(std::string_view path, std::string_view bytes) {
   const auto wide_path = win::to_wide(path);
   if (!wide_path) return false;
-  if (response_path_refusal(win::as_utf16(*wide_path)) != ResponsePathRefusal::none) return false;
+  if (response_path_refusal(win::as_utf16(*wide_path)) != ResponsePathRefusal::None) return false;
 
   const OpenedResponse opened = open_as_caller(*wide_path);
   if (!opened.file) return false;

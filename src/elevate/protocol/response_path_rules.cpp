@@ -51,7 +51,7 @@ std::u16string_view device_candidate(std::u16string_view path) {
 }  // namespace
 
 ResponsePathRefusal response_path_refusal(std::u16string_view path) {
-  if (path.find(u'\0') != std::u16string_view::npos) return ResponsePathRefusal::embedded_nul;
+  if (path.find(u'\0') != std::u16string_view::npos) return ResponsePathRefusal::EmbeddedNul;
 
   std::u16string_view local = path;
   if (path.starts_with(u"\\\\?\\")) {
@@ -59,25 +59,25 @@ ResponsePathRefusal response_path_refusal(std::u16string_view path) {
     // (\\?\C: alone is the volume itself).
     local = path.substr(4);
     if (!starts_with_drive(local) || local.size() < 3 || local[2] != u'\\') {
-      return ResponsePathRefusal::device_namespace;
+      return ResponsePathRefusal::DeviceNamespace;
     }
   } else if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) {
     const bool device = path.size() >= 3 && (path[2] == u'.' || path[2] == u'?') &&
                         (path.size() == 3 || is_separator(path[3]));
-    return device ? ResponsePathRefusal::device_namespace : ResponsePathRefusal::network_path;
+    return device ? ResponsePathRefusal::DeviceNamespace : ResponsePathRefusal::NetworkPath;
   } else if (path.size() >= 4 && is_separator(path[0]) && path[1] == u'?' && path[2] == u'?' &&
              is_separator(path[3])) {
-    return ResponsePathRefusal::device_namespace;  // the object manager's \??\ directory
+    return ResponsePathRefusal::DeviceNamespace;  // the object manager's \??\ directory
   }
 
   const std::size_t first_colon = local.find(u':');
   if (first_colon != std::u16string_view::npos &&
       (first_colon != 1 || !starts_with_drive(local) || local.find(u':', 2) != std::u16string_view::npos)) {
-    return ResponsePathRefusal::alternate_stream;
+    return ResponsePathRefusal::AlternateStream;
   }
 
-  if (is_dos_device_name(device_candidate(local))) return ResponsePathRefusal::device_name;
-  return ResponsePathRefusal::none;
+  if (is_dos_device_name(device_candidate(local))) return ResponsePathRefusal::DeviceName;
+  return ResponsePathRefusal::None;
 }
 
 bool response_file_acceptable(const ResponseFileFacts& facts) {

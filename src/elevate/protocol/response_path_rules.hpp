@@ -11,12 +11,12 @@
 namespace tarnwick {
 
 enum class ResponsePathRefusal {
-  none,
-  embedded_nul,      // the system would cut the path at the NUL
-  device_namespace,  // \\.\..., \\?\ not followed by a drive, \??\...
-  network_path,      // \\server\share, or any other path that starts with two separators
-  alternate_stream,  // a colon anywhere but after the drive letter
-  device_name,       // NUL, CON, COM1, aux.txt, ... as the last component
+  None,
+  EmbeddedNul,      // the system would cut the path at the NUL
+  DeviceNamespace,  // \\.\..., \\?\ not followed by a drive, \??\...
+  NetworkPath,      // \\server\share, or any other path that starts with two separators
+  AlternateStream,  // a colon anywhere but after the drive letter
+  DeviceName,       // NUL, CON, COM1, aux.txt, ... as the last component
 };
 
 // Refusals decided from the text alone, before anything is opened.

@@ -6,7 +6,7 @@
 
 namespace tarnwick::clean {
 
-Result<std::uint64_t, EngineError> CleaningEngine::clean_system() {
+Result<std::uint64_t, OsError> CleaningEngine::clean_system() {
   const ScanReport scan = scan_targets(file_system_, system_targets(windows_directory_));
   return delete_scanned(file_system_, scan).removed_bytes;
 }

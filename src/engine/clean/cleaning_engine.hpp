@@ -21,7 +21,7 @@ class CleaningEngine final : public SystemCleaner {
   // Opens and measures the targets, empties the non-empty ones through the
   // same handles and returns the space freed. Failures to delete are
   // described inside the run and dropped: the result is always a number.
-  Result<std::uint64_t, EngineError> clean_system() override;
+  Result<std::uint64_t, OsError> clean_system() override;
 
  private:
   FileSystem& file_system_;

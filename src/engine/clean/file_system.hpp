@@ -5,7 +5,9 @@
 // the real one (WinFileSystem) and the tests an in-memory one.
 //
 // Paths and names are UTF-16 text as Windows takes them. Nothing here
-// follows a link.
+// follows a link. A failed operation gives the system's error code
+// (OsError); one refused before any system call gives the code the system
+// gives for the same input (ERROR_INVALID_NAME for a name holding a NUL).
 
 #include <cstdint>
 #include <memory>
@@ -14,19 +16,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/os_error.hpp"
 #include "common/result.hpp"
 
 namespace tarnwick::clean {
-
-// A failed file-system operation. `code` is the raw Windows error code; a
-// failure that happens before any system call (a path that cannot be handed
-// over, for example) carries none.
-struct FsError {
-  std::optional<std::uint32_t> code;
-  friend bool operator==(const FsError&, const FsError&) = default;
-};
-
-inline FsError windows_failure(std::uint32_t code) { return FsError{code}; }
 
 // One entry of a folder listing, as the listing itself reports it.
 struct ListedEntry {
@@ -42,7 +35,7 @@ struct ListedEntry {
 // ended it.
 struct Listing {
   std::vector<ListedEntry> entries;
-  std::optional<FsError> broke_off;
+  std::optional<OsError> broke_off;
 };
 
 // Attributes of an open entry, read through its handle.
@@ -56,16 +49,16 @@ struct EntryAttributes {
 class OpenEntry {
  public:
   virtual ~OpenEntry() = default;
-  virtual Result<EntryAttributes, FsError> attributes() = 0;
+  virtual Result<EntryAttributes, OsError> attributes() = 0;
   // Lists this folder through its own handle.
-  virtual Result<Listing, FsError> list_children() = 0;
+  virtual Result<Listing, OsError> list_children() = 0;
   // Opens a child by name, relative to this handle, without following a
   // link, for deletion. The name is taken as it is: no device names, no
   // trimmed dots or spaces.
-  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) = 0;
+  virtual Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) = 0;
   // Marks the entry for deletion; its name goes when it is closed. A folder
   // must be empty.
-  virtual Result<Done, FsError> mark_for_deletion() = 0;
+  virtual Result<Done, OsError> mark_for_deletion() = 0;
 };
 
 class FileSystem {
@@ -76,7 +69,7 @@ class FileSystem {
   // link at its end, so that a link there is the link itself, and without
   // the right to delete it. Everything below it is reached through the
   // returned entry, never by a path.
-  virtual Result<std::unique_ptr<OpenEntry>, FsError> open_target(std::u16string_view path) = 0;
+  virtual Result<std::unique_ptr<OpenEntry>, OsError> open_target(std::u16string_view path) = 0;
 
   // Gives up the rest of the time slice before an operation is tried again.
   virtual void pause_before_retry() = 0;

@@ -7,12 +7,12 @@
 
 namespace tarnwick::clean {
 
-Result<std::unique_ptr<OpenEntry>, FsError> WinFileSystem::open_target(std::u16string_view path) {
+Result<std::unique_ptr<OpenEntry>, OsError> WinFileSystem::open_target(std::u16string_view path) {
   const auto system = win_system_path(path);
   if (!system) return Err{system.error()};
-  HANDLE handle = ::CreateFileW(system.value().c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, nt::share_all, nullptr,
+  HANDLE handle = ::CreateFileW(system.value().c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, nt::kShareAll, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Err{FsError{::GetLastError()}};
+  if (handle == INVALID_HANDLE_VALUE) return Err{OsError{::GetLastError()}};
   return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(win::UniqueKernelHandle(handle)));
 }
 

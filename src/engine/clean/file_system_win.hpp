@@ -12,7 +12,7 @@ class WinFileSystem final : public FileSystem {
  public:
   // CreateFileW for FILE_READ_ATTRIBUTES with FILE_FLAG_BACKUP_SEMANTICS |
   // FILE_FLAG_OPEN_REPARSE_POINT, every kind of sharing allowed.
-  Result<std::unique_ptr<OpenEntry>, FsError> open_target(std::u16string_view path) override;
+  Result<std::unique_ptr<OpenEntry>, OsError> open_target(std::u16string_view path) override;
 
   // SwitchToThread.
   void pause_before_retry() override;

@@ -10,20 +10,20 @@ namespace tarnwick::clean::nt {
 
 // FileDispositionInfoEx (Windows 10 1607 and later): MinGW's headers declare
 // it only for newer targets than this build names.
-inline constexpr auto file_disposition_info_ex = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+inline constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
 struct FileDispositionInfoEx {
   DWORD flags;
 };
 
-inline constexpr DWORD disposition_delete = 0x1;
-inline constexpr DWORD disposition_posix_semantics = 0x2;
-inline constexpr DWORD disposition_ignore_readonly = 0x10;
+inline constexpr DWORD kDispositionDelete = 0x1;
+inline constexpr DWORD kDispositionPosixSemantics = 0x2;
+inline constexpr DWORD kDispositionIgnoreReadonly = 0x10;
 // The name goes at once, open handles elsewhere notwithstanding, and a
 // read-only file goes too.
-inline constexpr DWORD posix_delete_flags =
-    disposition_delete | disposition_posix_semantics | disposition_ignore_readonly;
+inline constexpr DWORD kPosixDeleteFlags =
+    kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadonly;
 
-inline constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace tarnwick::clean::nt

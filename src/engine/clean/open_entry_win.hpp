@@ -16,15 +16,15 @@ class WinOpenEntry final : public OpenEntry {
   explicit WinOpenEntry(win::UniqueKernelHandle handle) : handle_(std::move(handle)) {}
 
   // FileAttributeTagInfo of the handle: the entry itself, never a link's target.
-  Result<EntryAttributes, FsError> attributes() override;
+  Result<EntryAttributes, OsError> attributes() override;
   // Reopens this very folder for listing (a relative open with an empty
   // name), then reads FileIdBothDirectoryInfo from that handle.
-  Result<Listing, FsError> list_children() override;
+  Result<Listing, OsError> list_children() override;
   // NtOpenFile relative to this handle, with FILE_OPEN_REPARSE_POINT.
-  Result<std::unique_ptr<OpenEntry>, FsError> open_child(std::u16string_view name) override;
+  Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override;
   // FileDispositionInfoEx with POSIX semantics; FileDispositionInfo where
   // the file system does not take that class.
-  Result<Done, FsError> mark_for_deletion() override;
+  Result<Done, OsError> mark_for_deletion() override;
 
  private:
   win::UniqueKernelHandle handle_;

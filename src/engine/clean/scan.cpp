@@ -14,12 +14,12 @@ std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::ui
   if (!listing) return folders;
   for (ListedEntry& entry : listing.value().entries) {
     switch (entry_kind(entry.attributes, entry.reparse_tag)) {
-      case EntryKind::link:
+      case EntryKind::Link:
         break;
-      case EntryKind::directory:
+      case EntryKind::Directory:
         folders.push_back(std::move(entry));
         break;
-      case EntryKind::plain_file:
+      case EntryKind::PlainFile:
         total += entry.size;
         break;
     }
@@ -29,7 +29,7 @@ std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::ui
 
 bool is_directory(OpenEntry& entry) {
   auto attributes = entry.attributes();
-  return attributes && entry_kind(attributes.value().attributes, attributes.value().reparse_tag) == EntryKind::directory;
+  return attributes && entry_kind(attributes.value().attributes, attributes.value().reparse_tag) == EntryKind::Directory;
 }
 
 // Measures one target and keeps it in the report when it holds data.
@@ -52,7 +52,7 @@ std::unique_ptr<OpenEntry> open_target(FileSystem& file_system, std::u16string_v
   auto attributes = folder.value()->attributes();
   if (!attributes) return nullptr;
   const std::uint32_t flags = attributes.value().attributes;
-  if ((flags & attribute_reparse_point) != 0 || (flags & attribute_directory) == 0) return nullptr;
+  if ((flags & kAttributeReparsePoint) != 0 || (flags & kAttributeDirectory) == 0) return nullptr;
   return std::move(folder).value();
 }
 
@@ -87,7 +87,7 @@ Result<ScanReport, EngineError> scan_with_progress(FileSystem& file_system, cons
   ScanReport report;
   std::uint32_t visited = 0;
   for (const CleanTarget& target : targets) {
-    if (cancel.load(std::memory_order_relaxed)) return Err{EngineError{std::string(cancelled_message)}};
+    if (cancel.load(std::memory_order_relaxed)) return Err{EngineError{std::string(kCancelledMessage)}};
     const std::uint64_t bytes = add_target(file_system, target, report);
     ++visited;
     on_progress(ScanProgress{target.id, target.path, bytes, report.total_bytes, visited,

@@ -16,7 +16,6 @@
 #include "engine/clean/clean_targets.hpp"
 #include "engine/clean/file_system.hpp"
 #include "engine/clean/folder_stack.hpp"
-#include "engine/clean/system_cleaner.hpp"
 
 namespace tarnwick::clean {
 
@@ -45,7 +44,12 @@ struct ScanProgress {
 
 using ProgressCallback = std::function<void(ScanProgress)>;
 
-inline constexpr std::string_view cancelled_message = "cancelado";
+// Why a scan with progress stopped early: its one field is the text shown.
+struct EngineError {
+  std::string message;
+};
+
+inline constexpr std::string_view kCancelledMessage = "cancelado";
 
 // Measures each target in order and keeps the non-empty ones. Cannot fail:
 // a target that cannot be opened or measured counts 0.

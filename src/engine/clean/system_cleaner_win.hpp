@@ -10,7 +10,7 @@ namespace tarnwick::clean {
 
 class WinSystemCleaner final : public SystemCleaner {
  public:
-  Result<std::uint64_t, EngineError> clean_system() override;
+  Result<std::uint64_t, OsError> clean_system() override;
 };
 
 }  // namespace tarnwick::clean

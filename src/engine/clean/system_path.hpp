@@ -13,11 +13,11 @@
 namespace tarnwick::clean {
 
 // Makes a path absolute the way GetFullPathNameW does, or gives its error.
-using FullPathResolver = std::function<Result<std::u16string, FsError>(std::u16string_view path)>;
+using FullPathResolver = std::function<Result<std::u16string, OsError>(std::u16string_view path)>;
 
 // Paths of 248 units or more, counting the terminating NUL, are past what
 // the system takes without the extended-length form.
-inline constexpr std::size_t extended_length_threshold = 248;
+inline constexpr std::size_t kExtendedLengthThreshold = 248;
 
 // The path as the system should receive it (the caller adds the NUL):
 // - a path holding a NUL is refused before any call (an error without a code);
@@ -30,6 +30,6 @@ inline constexpr std::size_t extended_length_threshold = 248;
 //   itself: only the part before it is made absolute, and from that name on
 //   the path follows literally in extended-length form. Without this, a
 //   listed entry named "..." would stand for the folder that lists it.
-Result<std::u16string, FsError> system_path(std::u16string_view path, const FullPathResolver& full_path);
+Result<std::u16string, OsError> system_path(std::u16string_view path, const FullPathResolver& full_path);
 
 }  // namespace tarnwick::clean

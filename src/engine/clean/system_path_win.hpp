@@ -12,6 +12,6 @@ namespace tarnwick::clean {
 
 // NUL-terminated through c_str(); long and relative paths come back in
 // extended-length form.
-Result<std::wstring, FsError> win_system_path(std::u16string_view path);
+Result<std::wstring, OsError> win_system_path(std::u16string_view path);
 
 }  // namespace tarnwick::clean

@@ -11,27 +11,27 @@ namespace {
 
 using Entry = std::unique_ptr<OpenEntry>;
 
-bool has_code(const FsError& error, std::uint32_t code) { return error.code == code; }
+bool has_code(const OsError& error, std::uint32_t code) { return error.code == code; }
 
 // Gone, or on its way out, by the time it was opened.
-bool vanished(const FsError& error) {
+bool vanished(const OsError& error) {
   using namespace windows_error;
-  return has_code(error, file_not_found) || has_code(error, path_not_found) || has_code(error, bad_netpath) ||
-         has_code(error, bad_net_name) || has_code(error, delete_pending);
+  return has_code(error, kFileNotFound) || has_code(error, kPathNotFound) || has_code(error, kBadNetpath) ||
+         has_code(error, kBadNetName) || has_code(error, kDeletePending);
 }
 
 // Runs `attempt` until it succeeds, fails otherwise than with `passing_code`,
-// or has been tried `delete_attempts` times.
+// or has been tried `kDeleteAttempts` times.
 template <class Attempt>
 auto retried(FileSystem& file_system, std::uint32_t passing_code, Attempt attempt) {
   for (int tries = 1;; ++tries) {
     auto outcome = attempt();
-    if (outcome.ok() || tries == delete_attempts || !has_code(outcome.error(), passing_code)) return outcome;
+    if (outcome.ok() || tries == kDeleteAttempts || !has_code(outcome.error(), passing_code)) return outcome;
     file_system.pause_before_retry();
   }
 }
 
-Result<EntryKind, FsError> kind_of(OpenEntry& entry) {
+Result<EntryKind, OsError> kind_of(OpenEntry& entry) {
   auto attributes = entry.attributes();
   if (!attributes) return Err{attributes.error()};
   return entry_kind(attributes.value().attributes, attributes.value().reparse_tag);
@@ -39,11 +39,11 @@ Result<EntryKind, FsError> kind_of(OpenEntry& entry) {
 
 // Marks an open entry that is not a folder for deletion; a plain file, by
 // its listing and its handle alike, counts its listed size.
-Result<Done, FsError> mark_not_a_folder(OpenEntry& child, EntryKind kind, const ListedEntry& listed,
+Result<Done, OsError> mark_not_a_folder(OpenEntry& child, EntryKind kind, const ListedEntry& listed,
                                         FreedBytes& freed) {
   auto marked = child.mark_for_deletion();
   if (!marked) return marked;
-  if (kind == EntryKind::plain_file && entry_kind(listed.attributes, listed.reparse_tag) == EntryKind::plain_file) {
+  if (kind == EntryKind::PlainFile && entry_kind(listed.attributes, listed.reparse_tag) == EntryKind::PlainFile) {
     freed += listed.size;
   }
   return Done{};
@@ -53,9 +53,9 @@ Result<Done, FsError> mark_not_a_folder(OpenEntry& child, EntryKind kind, const 
 // The kind is read from the open handle, not from the parent's listing,
 // which may be out of date: a folder swapped for a link since is a link here.
 // Gives the folder to descend into, or null when nothing is left to do.
-Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& parent, const ListedEntry& listed,
+Result<Entry, OsError> delete_or_open_child(FileSystem& file_system, OpenEntry& parent, const ListedEntry& listed,
                                             FreedBytes& freed) {
-  return retried(file_system, windows_error::sharing_violation, [&]() -> Result<Entry, FsError> {
+  return retried(file_system, windows_error::kSharingViolation, [&]() -> Result<Entry, OsError> {
     auto child = parent.open_child(listed.name);
     if (!child) {
       if (vanished(child.error())) return Entry{};
@@ -63,7 +63,7 @@ Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& 
     }
     auto kind = kind_of(*child.value());
     if (!kind) return Err{kind.error()};
-    if (kind.value() == EntryKind::directory) return std::move(child).value();
+    if (kind.value() == EntryKind::Directory) return std::move(child).value();
     auto marked = mark_not_a_folder(*child.value(), kind.value(), listed, freed);
     if (!marked) return Err{marked.error()};
     return Entry{};
@@ -72,7 +72,7 @@ Result<Entry, FsError> delete_or_open_child(FileSystem& file_system, OpenEntry& 
 
 // The folder's listing, whole: a deletion that went on past a listing that
 // broke off would end with the folder not empty anyway.
-Result<std::vector<ListedEntry>, FsError> whole_listing(OpenEntry& folder) {
+Result<std::vector<ListedEntry>, OsError> whole_listing(OpenEntry& folder) {
   auto listing = folder.list_children();
   if (!listing) return Err{listing.error()};
   if (listing.value().broke_off) return Err{*listing.value().broke_off};
@@ -81,11 +81,11 @@ Result<std::vector<ListedEntry>, FsError> whole_listing(OpenEntry& folder) {
 
 }  // namespace
 
-Result<Done, FsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
+Result<Done, OsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
                                           FreedBytes& freed, WorkListGauge* gauge) {
   auto child = parent.open_child(entry.name);
   if (!child) return Err{child.error()};
-  if (entry_kind(entry.attributes, entry.reparse_tag) == EntryKind::directory) {
+  if (entry_kind(entry.attributes, entry.reparse_tag) == EntryKind::Directory) {
     return delete_tree(file_system, std::move(child).value(), freed, gauge);
   }
   auto kind = kind_of(*child.value());
@@ -93,10 +93,10 @@ Result<Done, FsError> delete_listed_entry(FileSystem& file_system, OpenEntry& pa
   return mark_not_a_folder(*child.value(), kind.value(), entry, freed);
 }
 
-Result<Done, FsError> delete_tree(FileSystem& file_system, Entry root, FreedBytes& freed, WorkListGauge* gauge) {
+Result<Done, OsError> delete_tree(FileSystem& file_system, Entry root, FreedBytes& freed, WorkListGauge* gauge) {
   auto root_kind = kind_of(*root);
   if (!root_kind) return Err{root_kind.error()};
-  if (root_kind.value() != EntryKind::directory) return Err{windows_failure(windows_error::directory)};
+  if (root_kind.value() != EntryKind::Directory) return Err{OsError{windows_error::kDirectory}};
 
   FolderStack stack(gauge);
   auto first = whole_listing(*root);
@@ -116,7 +116,7 @@ Result<Done, FsError> delete_tree(FileSystem& file_system, Entry root, FreedByte
       }
       continue;
     }
-    auto marked = retried(file_system, windows_error::dir_not_empty, [&] { return top.folder->mark_for_deletion(); });
+    auto marked = retried(file_system, windows_error::kDirNotEmpty, [&] { return top.folder->mark_for_deletion(); });
     if (!marked) return Err{marked.error()};
     stack.pop();  // closes the folder, so that its name goes before its parent is deleted
   }

@@ -12,7 +12,7 @@
 namespace tarnwick::clean {
 
 // Tries of an operation refused for a passing reason, the first included.
-inline constexpr int delete_attempts = 50;
+inline constexpr int kDeleteAttempts = 50;
 
 // Space freed: grows by the listed size of each plain file deleted, at any
 // depth, also when the deletion around it fails later. Links, folders and
@@ -25,7 +25,7 @@ using FreedBytes = std::uint64_t;
 // ERROR_DIRECTORY: a folder swapped for a file or a link since the listing
 // is left alone); anything else is marked for deletion, a link as itself.
 // One attempt: an entry that vanished or is in use is a failure here.
-Result<Done, FsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
+Result<Done, OsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
                                           FreedBytes& freed, WorkListGauge* gauge = nullptr);
 
 // The open folder must be a directory (a link is not), else ERROR_DIRECTORY.
@@ -36,10 +36,10 @@ Result<Done, FsError> delete_listed_entry(FileSystem& file_system, OpenEntry& pa
 //
 // A child that vanished before it could be opened is passed over. A file
 // refused with ERROR_SHARING_VIOLATION, or a folder with ERROR_DIR_NOT_EMPTY,
-// is tried again, up to `delete_attempts` times in all. Any other failure,
+// is tried again, up to `kDeleteAttempts` times in all. Any other failure,
 // or the last attempt's, ends the whole deletion with that error; whatever
 // was deleted by then stays deleted, and counted.
-Result<Done, FsError> delete_tree(FileSystem& file_system, std::unique_ptr<OpenEntry> folder, FreedBytes& freed,
+Result<Done, OsError> delete_tree(FileSystem& file_system, std::unique_ptr<OpenEntry> folder, FreedBytes& freed,
                                   WorkListGauge* gauge = nullptr);
 
 }  // namespace tarnwick::clean

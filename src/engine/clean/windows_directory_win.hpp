@@ -4,14 +4,14 @@
 // No environment variable plays a part: an elevated process inherits its
 // caller's environment, and any user may set WINDIR in it.
 
-#include <cstdint>
 #include <string>
 
+#include "common/os_error.hpp"
 #include "common/result.hpp"
 
 namespace tarnwick::clean {
 
 // The directory, or the Windows error code the call failed with.
-Result<std::u16string, std::uint32_t> system_windows_directory();
+Result<std::u16string, OsError> system_windows_directory();
 
 }  // namespace tarnwick::clean

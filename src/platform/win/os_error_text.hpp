@@ -1,12 +1,13 @@
 #pragma once
 
-// The text every registry failure is reported with: the system's message for
-// the error code, then " (os error N)". No <windows.h> here: the composition
+// The text every system error is reported with: the system's message for the
+// error code, then " (os error N)". No <windows.h> here: the composition
 // is portable; only the lookup of the system's message is Win32.
 
 #include <cstdint>
 #include <string>
 
+#include "common/os_error.hpp"
 #include "common/result.hpp"
 
 namespace tarnwick::win {
@@ -26,5 +27,9 @@ std::string compose_os_error_text(std::uint32_t code, const SystemMessage& messa
 // FormatMessageW (a code with bit 0x10000000 in NTDLL.DLL's message table).
 // Windows builds only (os_error_text_win.cpp).
 std::string os_error_text(std::uint32_t code);
+
+// os_error_text as the helper's describer: the one place where a back-end's
+// error becomes the text of a response. Windows builds only.
+std::string describe_os_error(OsError error);
 
 }  // namespace tarnwick::win

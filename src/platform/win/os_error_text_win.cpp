@@ -29,4 +29,6 @@ std::string os_error_text(std::uint32_t code) {
   return compose_os_error_text(code, std::u16string(as_utf16(std::wstring_view(buffer, length))));
 }
 
+std::string describe_os_error(OsError error) { return os_error_text(error.code); }
+
 }  // namespace tarnwick::win

@@ -12,8 +12,8 @@
 namespace tarnwick::test {
 namespace {
 
-constexpr DWORD reparse_tag_mount_point = 0xA0000003;
-constexpr DWORD reparse_tag_symlink = 0xA000000C;
+constexpr DWORD kReparseTagMountPoint = 0xA0000003;
+constexpr DWORD kReparseTagSymlink = 0xA000000C;
 
 // Whether `path` is a reparse point with `tag`, as a directory search sees it.
 bool is_link_with_tag(const std::wstring& path, DWORD tag) {
@@ -122,7 +122,7 @@ std::optional<std::string> make_junction(const std::wstring& link, const std::ws
     const auto v = static_cast<std::uint16_t>(value);
     std::memcpy(buffer.data() + at, &v, sizeof v);
   };
-  const DWORD tag = reparse_tag_mount_point;
+  const DWORD tag = kReparseTagMountPoint;
   std::memcpy(buffer.data(), &tag, sizeof tag);
   put16(4, 8 + names_bytes);                                     // ReparseDataLength
   put16(8, 0);                                                   // SubstituteNameOffset
@@ -138,7 +138,7 @@ std::optional<std::string> make_junction(const std::wstring& link, const std::ws
     return "this platform cannot make junctions (FSCTL_SET_REPARSE_POINT failed with " +
            std::to_string(::GetLastError()) + ")";
   }
-  if (!is_link_with_tag(link, reparse_tag_mount_point)) return "the junction made does not list as one";
+  if (!is_link_with_tag(link, kReparseTagMountPoint)) return "the junction made does not list as one";
   return std::nullopt;
 }
 
@@ -148,7 +148,7 @@ std::optional<std::string> make_directory_symlink(const std::wstring& link, cons
     return "this platform cannot make symbolic links (CreateSymbolicLinkW failed with " +
            std::to_string(::GetLastError()) + ")";
   }
-  if (!is_link_with_tag(link, reparse_tag_symlink)) return "the symbolic link made does not list as one";
+  if (!is_link_with_tag(link, kReparseTagSymlink)) return "the symbolic link made does not list as one";
   return std::nullopt;
 }
 
