@@ -88,6 +88,24 @@ TEST(CleanWinFileSystem, ListsNamesSizesAndAttributesOfAFolder) {
   EXPECT_TRUE(empty.value().entries.empty());
 }
 
+// A child is one name below its parent's handle: a longer way would pass
+// through folders (and links) on the way without opening them as themselves.
+TEST(CleanWinFileSystem, OpensAChildByOneNameOnly) {
+  const std::wstring dir = test::make_temp_dir();
+  make_file(dir + L"\\sub\\inner", 1);
+  WinFileSystem fs;
+  const auto parent = fs.open_target(u16(dir));
+  ASSERT_TRUE(parent.ok());
+  EXPECT_TRUE(parent.value()->open_child(u"sub").ok());
+  for (const std::u16string& name : {std::u16string(u"sub\\inner"), std::u16string(u"sub\\"),
+                                     std::u16string(u"\\sub"), std::u16string(u"sub\0x", 5), std::u16string()}) {
+    const auto child = parent.value()->open_child(name);
+    ASSERT_FALSE(child.ok());
+    EXPECT_EQ(child.error(), OsError{ERROR_INVALID_NAME});
+  }
+  EXPECT_TRUE(entry_exists(dir + L"\\sub\\inner"));
+}
+
 // A target is opened as itself; only a directory that is not a reparse
 // point is one to clean.
 TEST(CleanWinFileSystem, OpensTargetsAsThemselvesAndTakesOnlyFoldersAsTargets) {

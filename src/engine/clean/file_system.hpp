@@ -54,7 +54,8 @@ class OpenEntry {
   virtual Result<Listing, OsError> list_children() = 0;
   // Opens a child by name, relative to this handle, without following a
   // link, for deletion. The name is taken as it is: no device names, no
-  // trimmed dots or spaces.
+  // trimmed dots or spaces. It is one name: one holding a separator or a NUL
+  // is refused with ERROR_INVALID_NAME.
   virtual Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) = 0;
   // Marks the entry for deletion; its name goes when it is closed. A folder
   // must be empty.

@@ -11,11 +11,13 @@ namespace {
 
 // Opens `name` relative to the folder handle `parent`; an empty name opens
 // the entry of `parent` itself again. A link at the name is opened as the
-// link (FILE_OPEN_REPARSE_POINT), and the name holds no separator, so no
-// link on any way is followed.
+// link (FILE_OPEN_REPARSE_POINT). A name with a separator is refused: its
+// first part would be passed through, a link there followed.
 Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
                                                         ULONG options) {
-  if (name.find(u'\0') != std::u16string_view::npos) return Err{OsError{ERROR_INVALID_NAME}};
+  if (name.find_first_of(std::u16string_view(u"\0\\", 2)) != std::u16string_view::npos) {
+    return Err{OsError{ERROR_INVALID_NAME}};
+  }
   if (name.size() * sizeof(wchar_t) > 0xFFFE) return Err{OsError{ERROR_FILENAME_EXCED_RANGE}};
   UNICODE_STRING object_name;
   object_name.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(name.data()));
