@@ -23,9 +23,7 @@ std::wstring windows_temp() { return system_windows_directory_path() + L"\\Temp"
 class ClientExe : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_startup_keys();
-    put_value(kRunKeyPath, L"Alpha", REG_EXPAND_SZ, utf16_bytes(L"%ProgramFiles%\\a.exe"));
-    put_value(kRunKeyPath, L"Tool", REG_SZ, utf16_bytes(L"C:\\Tools\\tool.exe /quiet"));
+    reset_to_alpha_and_tool();
     folders_before_ = run_folders();
   }
   void TearDown() override {

@@ -21,9 +21,7 @@ struct Answer {
 class StartupE2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_startup_keys();
-    put_value(kRunKeyPath, L"Alpha", REG_EXPAND_SZ, utf16_bytes(L"%ProgramFiles%\\a.exe"));
-    put_value(kRunKeyPath, L"Tool", REG_SZ, utf16_bytes(L"C:\\Tools\\tool.exe /quiet"));
+    reset_to_alpha_and_tool();
   }
 
   Answer helper(const std::string& request_json) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,7 @@ Result<std::u16string, OsError> read_system_text(Call&& call) {
   constexpr int kAttempts = 4;
   std::wstring buffer(MAX_PATH, L'\0');
   DWORD written = 0;
-  DWORD failure = ERROR_SUCCESS;
+  std::optional<DWORD> failure;  // set when a call returned 0
   const bool done = fill_growing(buffer, kAttempts, [&](std::wstring& text) -> std::size_t {
     const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
     if (length == 0) {
@@ -40,7 +41,7 @@ Result<std::u16string, OsError> read_system_text(Call&& call) {
     }
     return length;
   });
-  if (failure != ERROR_SUCCESS) return Err{OsError{failure}};
+  if (failure) return Err{OsError{*failure}};
   if (!done) return Err{OsError{ERROR_INSUFFICIENT_BUFFER}};
   buffer.resize(written);
   return std::u16string(as_utf16(buffer));

@@ -37,6 +37,12 @@ void reset_startup_keys() {
   create_key(kRunKeyPath);
 }
 
+void reset_to_alpha_and_tool() {
+  reset_startup_keys();
+  put_value(kRunKeyPath, L"Alpha", REG_EXPAND_SZ, utf16_bytes(L"%ProgramFiles%\\a.exe"));
+  put_value(kRunKeyPath, L"Tool", REG_SZ, utf16_bytes(L"C:\\Tools\\tool.exe /quiet"));
+}
+
 void delete_run_key() { delete_tree(kRunKeyPath); }
 
 void put_value(const wchar_t* key_path, const std::wstring& name, DWORD type, std::string_view data) {

@@ -17,6 +17,10 @@ inline constexpr wchar_t kApprovedKeyPath[] =
 
 // Deletes both keys with everything in them, then creates an empty Run key.
 void reset_startup_keys();
+// reset_startup_keys, then the two Run entries the exe tests act on:
+// "Alpha" (REG_EXPAND_SZ "%ProgramFiles%\a.exe") and "Tool" (REG_SZ
+// "C:\Tools\tool.exe /quiet"), both without StartupApproved state.
+void reset_to_alpha_and_tool();
 // Deletes the Run key (for the case of a machine without one).
 void delete_run_key();
 
