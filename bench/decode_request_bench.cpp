@@ -20,8 +20,8 @@ using tarnwick::hex_of;
 // the command-line limit. `open` and `close` build the member's value.
 std::string padded_request(std::string_view open, std::string_view filler, std::string_view close) {
   const std::string head = R"({"x":)" + std::string(open);
-  const std::string tail = std::string(close) +
-                           R"(,"action":{"action":"startup-hklm-set","args":{"name":"Tool","enabled":false}}})";
+  const std::string tail =
+      std::string(close) + R"(,"action":{"action":"startup-hklm-set","args":{"name":"Tool","enabled":false}}})";
   std::string document = head;
   const std::size_t payload_limit = kCommandLineLimit / 2;
   while (document.size() + filler.size() + tail.size() <= payload_limit) document += filler;

@@ -43,8 +43,8 @@
 
 namespace {
 
-using tarnwick::clean::CleaningEngine;
 using tarnwick::OsError;
+using tarnwick::clean::CleaningEngine;
 using tarnwick::fuzz::require;
 using tarnwick::test::FakeEntryState;
 using tarnwick::test::FakeFileSystem;
@@ -162,9 +162,14 @@ void build(World& world, Input& input) {
     world.places.push_back(path);
   }
   // Everything outside the targets, the Windows directory's own entries too.
-  world.outside = {kWindows, kWindows + u"\\SoftwareDistribution", kWindows + u"\\SoftwareDistribution\\DataStore",
-                   kWindows + u"\\System32", kWindows + u"\\System32\\kernel32.dll", u"C:\\Users\\Public",
-                   kProtected, kProtected + u"\\precious.dat"};
+  world.outside = {kWindows,
+                   kWindows + u"\\SoftwareDistribution",
+                   kWindows + u"\\SoftwareDistribution\\DataStore",
+                   kWindows + u"\\System32",
+                   kWindows + u"\\System32\\kernel32.dll",
+                   u"C:\\Users\\Public",
+                   kProtected,
+                   kProtected + u"\\precious.dat"};
   for (const auto& path : world.places) {
     if (!inside_a_target(path) && !is_a_target(path)) world.outside.push_back(path);
   }
@@ -259,8 +264,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<Fault> faults;
   while (input.left() > 0 && faults.size() < kMaxFaults) {
     const Record r = input.record();
-    faults.push_back(Fault{r.a, static_cast<std::uint8_t>(r.b & 7u), static_cast<std::uint8_t>(r.b >> 3),
-                           step_of(r.c), static_cast<std::uint8_t>(r.c >> 2)});
+    faults.push_back(Fault{r.a, static_cast<std::uint8_t>(r.b & 7u), static_cast<std::uint8_t>(r.b >> 3), step_of(r.c),
+                           static_cast<std::uint8_t>(r.c >> 2)});
   }
 
   std::vector<std::optional<FakeEntryState>> outside_before;
@@ -293,13 +298,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto after = world.fs.state_of(path);
     check(after.has_value() == before.has_value(), "a target stays as present as it was");
     if (after && before) {
-      check(after->folder == before->folder && after->link == before->link &&
-                after->attributes == before->attributes && after->size == before->size &&
-                after->link_target == before->link_target,
+      check(after->folder == before->folder && after->link == before->link && after->attributes == before->attributes &&
+                after->size == before->size && after->link_target == before->link_target,
             "a target stays what it was");
     }
   }
-  check(removed.value() == world.fs.deleted_file_bytes(),
-        "the space freed is the size of the plain files deleted");
+  check(removed.value() == world.fs.deleted_file_bytes(), "the space freed is the size of the plain files deleted");
   return 0;
 }

@@ -128,7 +128,7 @@ class EmptyRegistry final : public tarnwick::StartupRegistry {
     return std::optional<tarnwick::Bytes>();
   }
   tarnwick::Result<tarnwick::Done, tarnwick::OsError> set_approved_value(tarnwick::StartupScope, const std::string&,
-                                                      const tarnwick::Bytes&) override {
+                                                                         const tarnwick::Bytes&) override {
     return tarnwick::Done{};
   }
 };

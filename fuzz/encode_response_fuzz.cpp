@@ -87,10 +87,18 @@ void close_innermost(std::vector<Open>& stack) {
 void apply(Input& in, std::vector<Open>& stack, std::uint8_t op) {
   std::string key = stack.back().value.is_object() ? in.text() : std::string();
   switch (op % 10) {
-    case 0: add(stack, std::move(key), nullptr); break;
-    case 1: add(stack, std::move(key), (op & 0x80) != 0); break;
-    case 2: add(stack, std::move(key), in.word()); break;
-    case 3: add(stack, std::move(key), static_cast<std::int64_t>(in.word())); break;
+    case 0:
+      add(stack, std::move(key), nullptr);
+      break;
+    case 1:
+      add(stack, std::move(key), (op & 0x80) != 0);
+      break;
+    case 2:
+      add(stack, std::move(key), in.word());
+      break;
+    case 3:
+      add(stack, std::move(key), static_cast<std::int64_t>(in.word()));
+      break;
     case 4: {
       const std::uint64_t bits = in.word();
       double number = 0;
@@ -99,7 +107,9 @@ void apply(Input& in, std::vector<Open>& stack, std::uint8_t op) {
       break;
     }
     case 5:
-    case 6: add(stack, std::move(key), in.text()); break;
+    case 6:
+      add(stack, std::move(key), in.text());
+      break;
     case 7:
       if (stack.size() <= kMaxDepth) stack.push_back({json::array(), std::move(key)});
       break;

@@ -90,8 +90,8 @@ void check_text(std::uint32_t type, std::span<const std::uint8_t> data, const st
   check(text.has_value() == (type <= tarnwick::kRegQword), "a text exactly for the types up to REG_QWORD");
   if (!text) return;
   check(tarnwick::fuzz::valid_utf8(*text), "text is valid UTF-8");
-  const bool exact_number = (type == tarnwick::kRegDword && data.size() == 4) ||
-                            (type == tarnwick::kRegQword && data.size() == 8);
+  const bool exact_number =
+      (type == tarnwick::kRegDword && data.size() == 4) || (type == tarnwick::kRegQword && data.size() == 8);
   if (type == tarnwick::kRegSz || type == tarnwick::kRegExpandSz || type == tarnwick::kRegMultiSz) {
     const bool multi = type == tarnwick::kRegMultiSz;
     check(tarnwick::utf8_to_utf16(*text) == expected_units(data, multi), "string text keeps the units");
@@ -132,8 +132,8 @@ void check_listing(const std::string& text, const std::optional<Bytes>& approved
   check(entry.enabled == enabled_by(approved), "state follows the StartupApproved value");
 
   const nlohmann::json document = listed_document(entries.value());
-  const nlohmann::json expected = nlohmann::json::array(
-      {{{"command", text}, {"enabled", entry.enabled}, {"name", "Tool"}, {"scope", "hklm-run"}}});
+  const nlohmann::json expected =
+      nlohmann::json::array({{{"command", text}, {"enabled", entry.enabled}, {"name", "Tool"}, {"scope", "hklm-run"}}});
   check(document == expected, "listing reads back as the same entry");
 
   check(tarnwick::set_startup_enabled(registry, "Tool", !entry.enabled).ok(), "state written");

@@ -15,7 +15,8 @@ constexpr std::string_view kProgram = "tarnwick-client: ";
 std::string entries_json(const std::vector<StartupEntry>& entries) {
   nlohmann::json array = nlohmann::json::array();
   for (const StartupEntry& entry : entries) {
-    array.push_back({{"command", entry.command}, {"enabled", entry.enabled}, {"name", entry.name}, {"scope", "hklm-run"}});
+    array.push_back(
+        {{"command", entry.command}, {"enabled", entry.enabled}, {"name", entry.name}, {"scope", "hklm-run"}});
   }
   return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

@@ -31,9 +31,9 @@ struct CliOptions {
 // Exit statuses of tarnwick-client.
 enum CliExit : int {
   kCliOk = 0,
-  kCliHelperSaidNo = 1,   // refused or failed; the helper's message on standard error
-  kCliUsage = 2,          // the client's own command line is wrong
-  kCliNoAnswer = 3,       // the helper could not be run or gave no usable answer
+  kCliHelperSaidNo = 1,  // refused or failed; the helper's message on standard error
+  kCliUsage = 2,         // the client's own command line is wrong
+  kCliNoAnswer = 3,      // the helper could not be run or gave no usable answer
 };
 
 // `args` are the UTF-8 arguments after the program name. Options may stand

@@ -9,7 +9,8 @@ ClientError launch_error(std::uint32_t code, const std::string& what, const std:
 
 Err<ClientError> timed_out(std::chrono::milliseconds limit) {
   const auto ms = limit.count();
-  return client_error(ErrorKind::TimedOut, ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+  return client_error(ErrorKind::TimedOut,
+                      ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
 }
 
 std::string describe(const ClientError& error) {

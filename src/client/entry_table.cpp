@@ -99,8 +99,8 @@ std::string format_entry_table(const std::vector<StartupEntry>& entries, std::op
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::size_t name_width = width_of(names[i]);
     const std::string state = entries[i].enabled ? "on" : "off";
-    std::string line = padded(joined(names[i]), name_width, name_column) + "  " +
-                       padded(state, state.size(), kStateColumn) + "  ";
+    std::string line =
+        padded(joined(names[i]), name_width, name_column) + "  " + padded(state, state.size(), kStateColumn) + "  ";
     const std::size_t used = std::max(name_width, name_column) + 2 + kStateColumn + 2;
     const auto command = shown_characters(entries[i].command);
     if (console_width) {

@@ -24,9 +24,8 @@ Err<ClientError> os_failure(ErrorKind kind, const std::string& what, DWORD code)
 }
 
 Outcome<std::wstring> full_path(const std::wstring& path) {
-  auto full = win::read_system_text([&](wchar_t* buffer, DWORD units) -> DWORD {
-    return ::GetFullPathNameW(path.c_str(), units, buffer, nullptr);
-  });
+  auto full = win::read_system_text(
+      [&](wchar_t* buffer, DWORD units) -> DWORD { return ::GetFullPathNameW(path.c_str(), units, buffer, nullptr); });
   if (!full) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", full.error().code);
   return std::wstring(win::as_wide(full.value()));
 }
@@ -53,7 +52,7 @@ class ComScope {
 };
 
 Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, const std::wstring& parameters,
-                                                 const std::wstring& directory) {
+                                                const std::wstring& directory) {
   const ComScope com;
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);

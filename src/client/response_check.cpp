@@ -49,18 +49,24 @@ struct Member {
 
 bool has_kind(const json& value, Kind kind) {
   switch (kind) {
-    case Kind::String: return value.is_string();
-    case Kind::Boolean: return value.is_boolean();
-    case Kind::Unsigned: return value.is_number_unsigned();
+    case Kind::String:
+      return value.is_string();
+    case Kind::Boolean:
+      return value.is_boolean();
+    case Kind::Unsigned:
+      return value.is_number_unsigned();
   }
   return false;
 }
 
 const char* kind_name(Kind kind) {
   switch (kind) {
-    case Kind::String: return "a string";
-    case Kind::Boolean: return "a boolean";
-    case Kind::Unsigned: return "an unsigned integer";
+    case Kind::String:
+      return "a string";
+    case Kind::Boolean:
+      return "a boolean";
+    case Kind::Unsigned:
+      return "an unsigned integer";
   }
   return "?";
 }
@@ -184,8 +190,10 @@ Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
     const std::string what = "entry " + std::to_string(i);
     if (auto wrong = wrong_members(item, kEntry, what)) return unusable(exit, std::move(*wrong));
     const auto& scope = item["scope"].get_ref<const std::string&>();
-    if (scope != "hklm-run") return unusable(exit, what + ": \"scope\" is " + json_quoted(scope) + ", not \"hklm-run\"");
-    entries.push_back({item["name"].get<std::string>(), item["command"].get<std::string>(), item["enabled"].get<bool>()});
+    if (scope != "hklm-run")
+      return unusable(exit, what + ": \"scope\" is " + json_quoted(scope) + ", not \"hklm-run\"");
+    entries.push_back(
+        {item["name"].get<std::string>(), item["command"].get<std::string>(), item["enabled"].get<bool>()});
   }
   if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
   return entries;

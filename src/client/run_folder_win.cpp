@@ -46,9 +46,8 @@ Outcome<std::wstring> random_name() {
   const NTSTATUS status =
       ::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
   if (!BCRYPT_SUCCESS(status)) {
-    return client_error(ErrorKind::LaunchFailed,
-                        "no random name for the response folder (BCryptGenRandom: NTSTATUS " +
-                            hex_text(static_cast<std::uint32_t>(status)) + ")");
+    return client_error(ErrorKind::LaunchFailed, "no random name for the response folder (BCryptGenRandom: NTSTATUS " +
+                                                     hex_text(static_cast<std::uint32_t>(status)) + ")");
   }
   const std::string digits = hex_of(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return std::wstring(kRunFolderPrefix) + std::wstring(digits.begin(), digits.end());

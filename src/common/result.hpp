@@ -30,11 +30,26 @@ class [[nodiscard]] Result {
   bool ok() const noexcept { return state_.index() == 0; }
   explicit operator bool() const noexcept { return ok(); }
 
-  T& value() & { assert(ok()); return std::get<0>(state_); }
-  const T& value() const& { assert(ok()); return std::get<0>(state_); }
-  T&& value() && { assert(ok()); return std::get<0>(std::move(state_)); }
-  const E& error() const& { assert(!ok()); return std::get<1>(state_); }
-  E&& error() && { assert(!ok()); return std::get<1>(std::move(state_)); }
+  T& value() & {
+    assert(ok());
+    return std::get<0>(state_);
+  }
+  const T& value() const& {
+    assert(ok());
+    return std::get<0>(state_);
+  }
+  T&& value() && {
+    assert(ok());
+    return std::get<0>(std::move(state_));
+  }
+  const E& error() const& {
+    assert(!ok());
+    return std::get<1>(state_);
+  }
+  E&& error() && {
+    assert(!ok());
+    return std::get<1>(std::move(state_));
+  }
 
  private:
   std::variant<T, E> state_;

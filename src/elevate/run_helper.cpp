@@ -63,8 +63,7 @@ int run_helper(std::u16string_view command_line, std::u16string_view program_pat
       line += what;
       line += '\n';
       services.standard_error.write(line);
-    } catch (...) {
-    }
+    } catch (...) {}
     return kExitInternal;
   };
   try {

@@ -37,9 +37,7 @@ Err<OsError> os_error(LSTATUS code) { return Err{OsError{static_cast<std::uint32
 
 // The size a registry read asks for when it ends in ERROR_MORE_DATA, as
 // fill_growing takes it: 0 once it ended otherwise.
-std::size_t size_wanted(LSTATUS status, DWORD reported_size) {
-  return status == ERROR_MORE_DATA ? reported_size : 0;
-}
+std::size_t size_wanted(LSTATUS status, DWORD reported_size) { return status == ERROR_MORE_DATA ? reported_size : 0; }
 
 // Each key is opened with the one right its use needs, always in the 64-bit
 // registry view, whatever the process or the caller.
@@ -79,8 +77,8 @@ LSTATUS enumerate_value(HKEY key, DWORD index, EnumBuffers& buffers) {
   win::fill_growing(buffers.data, kReadAttempts, [&](std::vector<BYTE>& data) {
     buffers.name_length = static_cast<DWORD>(buffers.name.size());
     buffers.data_length = static_cast<DWORD>(data.size());
-    status = ::RegEnumValueW(key, index, buffers.name.data(), &buffers.name_length, nullptr, &buffers.type,
-                             data.data(), &buffers.data_length);
+    status = ::RegEnumValueW(key, index, buffers.name.data(), &buffers.name_length, nullptr, &buffers.type, data.data(),
+                             &buffers.data_length);
     return size_wanted(status, buffers.data_length);
   });
   return status;
@@ -136,7 +134,7 @@ Result<std::optional<Bytes>, OsError> WinRegistryHklm::approved_value(StartupSco
 }
 
 Result<Done, OsError> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, const std::string& name,
-                                                 const Bytes& bytes) {
+                                                          const Bytes& bytes) {
   const auto value_name = api_value_name(name);
   if (!value_name) return os_error(ERROR_INVALID_PARAMETER);
   if (bytes.size() > MAXDWORD) return os_error(ERROR_INVALID_PARAMETER);
@@ -147,8 +145,8 @@ Result<Done, OsError> WinRegistryHklm::set_approved_value(StartupScope /*always 
   if (created != ERROR_SUCCESS) return os_error(created);
   const UniqueKey key(raw);
 
-  const LSTATUS written = ::RegSetValueExW(key.get(), value_name->c_str(), 0, REG_BINARY, bytes.data(),
-                                           static_cast<DWORD>(bytes.size()));
+  const LSTATUS written =
+      ::RegSetValueExW(key.get(), value_name->c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
   if (written != ERROR_SUCCESS) return os_error(written);
   return Done{};
 }

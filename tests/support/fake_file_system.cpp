@@ -48,7 +48,8 @@ struct FakeFileSystem::Node {
 
   std::u16string path() const {
     std::vector<const Node*> chain;
-    for (const Node* node = this; node != nullptr && node->parent != nullptr; node = node->parent) chain.push_back(node);
+    for (const Node* node = this; node != nullptr && node->parent != nullptr; node = node->parent)
+      chain.push_back(node);
     std::u16string out;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       if (!out.empty()) out.push_back(u'\\');
@@ -258,8 +259,8 @@ void FakeFileSystem::add_file(std::u16string_view path, std::uint64_t size) {
 void FakeFileSystem::add_link(std::u16string_view path, FakeLink kind, std::u16string_view target,
                               std::uint64_t listed_size) {
   const bool to_folder = kind != FakeLink::SymlinkToFile;
-  auto node = new_node(Node::Type::Link, clean::kAttributeReparsePoint |
-                                             (to_folder ? clean::kAttributeDirectory : kAttributeArchive));
+  auto node = new_node(Node::Type::Link,
+                       clean::kAttributeReparsePoint | (to_folder ? clean::kAttributeDirectory : kAttributeArchive));
   node->reparse_tag = kind == FakeLink::Junction ? kReparseTagMountPoint : kReparseTagSymlink;
   node->link_target = target;
   node->size = listed_size;
@@ -287,8 +288,8 @@ std::optional<FakeEntryState> FakeFileSystem::state_of(std::u16string_view path)
   auto found = resolve(path, false);
   if (!found) return std::nullopt;
   const Node& node = *found.value();
-  return FakeEntryState{node.is_folder(), node.type == Node::Type::Link, node.attributes, node.reparse_tag,
-                        node.size, node.link_target, node.children.size()};
+  return FakeEntryState{node.is_folder(), node.type == Node::Type::Link, node.attributes, node.reparse_tag, node.size,
+                        node.link_target, node.children.size()};
 }
 
 std::vector<std::u16string> FakeFileSystem::entries_under(std::u16string_view path) const {

@@ -35,7 +35,7 @@ enum class FakeStep {
 enum class FakeLink {
   SymlinkToFolder,  // tag IO_REPARSE_TAG_SYMLINK, directory attribute
   SymlinkToFile,    // tag IO_REPARSE_TAG_SYMLINK
-  Junction,           // tag IO_REPARSE_TAG_MOUNT_POINT, directory attribute
+  Junction,         // tag IO_REPARSE_TAG_MOUNT_POINT, directory attribute
 };
 
 inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
@@ -126,8 +126,7 @@ class FakeFileSystem final : public clean::FileSystem {
     Hook action;                             // a hook
   };
 
-  Result<std::shared_ptr<Node>, OsError> resolve(std::u16string_view path, bool follow_last,
-                                                      int hops = 0) const;
+  Result<std::shared_ptr<Node>, OsError> resolve(std::u16string_view path, bool follow_last, int hops = 0) const;
   std::shared_ptr<Node> make_parents(std::u16string_view path, std::u16string& last_name);
   void attach(std::u16string_view path, std::shared_ptr<Node> node);
   std::optional<OsError> enter_path(FakeStep step, std::u16string_view raw_path);
@@ -140,9 +139,8 @@ class FakeFileSystem final : public clean::FileSystem {
     std::weak_ptr<Node> node;
     std::uint64_t generation = 0;
   };
-  Result<std::shared_ptr<Node>, OsError> resolve_from(std::shared_ptr<Node> start,
-                                                           std::u16string_view path, bool follow_last,
-                                                           int hops) const;
+  Result<std::shared_ptr<Node>, OsError> resolve_from(std::shared_ptr<Node> start, std::u16string_view path,
+                                                      bool follow_last, int hops) const;
 
   std::shared_ptr<Node> root_;
   std::uint64_t generation_ = 1;

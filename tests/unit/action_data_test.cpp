@@ -36,18 +36,15 @@ TEST(StartupEntryJson, ListKeepsItsOrderAndAnEmptyListIsAnEmptyArray) {
       {"b", "2", StartupScope::HklmRun, true},
       {"a", "1", StartupScope::HklmRun, false},
   };
-  EXPECT_EQ(startup_list_data(entries).dump(),
-            R"([{"command":"2","enabled":true,"name":"b","scope":"hklm-run"},)"
-            R"({"command":"1","enabled":false,"name":"a","scope":"hklm-run"}])");
+  EXPECT_EQ(startup_list_data(entries).dump(), R"([{"command":"2","enabled":true,"name":"b","scope":"hklm-run"},)"
+                                               R"({"command":"1","enabled":false,"name":"a","scope":"hklm-run"}])");
 
   const nlohmann::json empty = startup_list_data(std::vector<StartupEntry>{});
   EXPECT_TRUE(empty.is_array());
   EXPECT_EQ(empty.dump(), "[]");
 }
 
-TEST(StartupScopeWireName, NamesTheMachineWideRunKey) {
-  EXPECT_STREQ(wire_name(StartupScope::HklmRun), "hklm-run");
-}
+TEST(StartupScopeWireName, NamesTheMachineWideRunKey) { EXPECT_STREQ(wire_name(StartupScope::HklmRun), "hklm-run"); }
 
 }  // namespace
 }  // namespace tarnwick

@@ -80,8 +80,8 @@ TEST(CleanDeleteScanned, RemovesLinksInATargetAsThemselvesAndLeavesWhatTheyPoint
     if (step == FakeStep::Mark) marked.push_back(path);
   }
   EXPECT_EQ(marked, (std::vector<std::u16string>{u"C:\\Windows\\Temp\\dir-link", u"C:\\Windows\\Temp\\file-link",
-                                                 u"C:\\Windows\\Temp\\junction", u"C:\\Windows\\Temp\\sub\\deep-junction",
-                                                 u"C:\\Windows\\Temp\\sub"}));
+                                                 u"C:\\Windows\\Temp\\junction",
+                                                 u"C:\\Windows\\Temp\\sub\\deep-junction", u"C:\\Windows\\Temp\\sub"}));
 }
 
 TEST(CleanDeleteScanned, DescribesEachEntryThatStaysAndGoesOnWithTheNext) {
@@ -210,7 +210,8 @@ TEST(CleanDeleteScanned, AListingThatBreaksOffDeletesWhatItGotSilently) {
 // 3,000 units: the deletion keeps the same names and handles in both.
 TEST(CleanDeleteScanned, WorkListDoesNotGrowWithThePathLength) {
   std::u16string long_base = u"C:";
-  for (int level = 0; level < 12; ++level) long_base += u"\\" + std::u16string(250, static_cast<char16_t>(u'a' + level));
+  for (int level = 0; level < 12; ++level)
+    long_base += u"\\" + std::u16string(250, static_cast<char16_t>(u'a' + level));
   std::size_t peak[2] = {};
   const std::u16string bases[2] = {u"C:\\s", long_base};
   for (int i = 0; i < 2; ++i) {

@@ -18,12 +18,13 @@ TEST(CleanFailureReason, IsChosenByTheRawWindowsCodeAlone) {
     std::uint32_t code;
     const char* reason;
   };
-  const Case cases[] = {
-      {32, in_use},   {33, in_use},   {5, protected_text}, {2, gone},       {3, gone},
-      {53, not_now},  // ERROR_BAD_NETPATH also means "missing", but only 2 and 3 count
-      {67, not_now},  {303, not_now}, {267, not_now},      {145, not_now},  {1920, not_now},
-      {0, not_now},   {1, not_now},   {123, not_now},
-  };
+  const Case cases[] =
+      {
+          {32, in_use},    {33, in_use},   {5, protected_text}, {2, gone},
+          {3, gone},       {53, not_now},  // ERROR_BAD_NETPATH also means "missing", but only 2 and 3 count
+          {67, not_now},   {303, not_now}, {267, not_now},      {145, not_now},
+          {1920, not_now}, {0, not_now},   {1, not_now},        {123, not_now},
+      };
   for (const Case& c : cases) {
     EXPECT_EQ(failure_reason(OsError{c.code}), c.reason) << c.code;
   }

@@ -48,12 +48,24 @@ TEST(CleanAbsolutePath, OnlyPathsThatDoNotDependOnTheCurrentDirectoryOrDrive) {
     bool absolute;
   };
   const Case cases[] = {
-      {u"C:\\Windows", true},        {u"c:/Windows", true},          {u"C:\\", true},
-      {u"\\\\server\\share", true},  {u"//server/share", true},      {u"\\\\?\\C:\\Windows", true},
-      {u"\\\\.\\C:\\Windows", true}, {u"\\??\\C:\\Windows", true},   {u"", false},
-      {u"C:", false},                {u"C:Windows", false},          {u"\\Windows", false},
-      {u"/Windows", false},          {u"Windows", false},            {u".\\Windows", false},
-      {u"..\\Windows", false},       {u"1:\\Windows", false},        {u"CC:\\Windows", false},
+      {u"C:\\Windows", true},
+      {u"c:/Windows", true},
+      {u"C:\\", true},
+      {u"\\\\server\\share", true},
+      {u"//server/share", true},
+      {u"\\\\?\\C:\\Windows", true},
+      {u"\\\\.\\C:\\Windows", true},
+      {u"\\??\\C:\\Windows", true},
+      {u"", false},
+      {u"C:", false},
+      {u"C:Windows", false},
+      {u"\\Windows", false},
+      {u"/Windows", false},
+      {u"Windows", false},
+      {u".\\Windows", false},
+      {u"..\\Windows", false},
+      {u"1:\\Windows", false},
+      {u"CC:\\Windows", false},
   };
   for (const Case& c : cases) EXPECT_EQ(is_absolute_path(c.path), c.absolute) << text(c.path);
 }
@@ -125,7 +137,7 @@ class FakeFullPath {
 
 TEST(CleanSystemPath, LongOrRelativePathsGoOverInExtendedLengthForm) {
   const std::u16string long_name(300, u'a');
-  const std::u16string at_threshold(247 - 3, u'b');   // "C:\" + 244 = 247 units + NUL = 248
+  const std::u16string at_threshold(247 - 3, u'b');     // "C:\" + 244 = 247 units + NUL = 248
   const std::u16string below_threshold(246 - 3, u'c');  // 246 units + NUL = 247
   struct Case {
     std::u16string path;
@@ -185,7 +197,8 @@ TEST(CleanSystemPath, HandsOverNamesWindowsWouldTrimLiterally) {
     EXPECT_EQ(full_path.calls, std::vector<std::u16string>{c.resolved}) << text(c.path);
   }
   // "." and ".." keep their meaning; so does a dot inside a name.
-  for (const std::u16string& path : {std::u16string(u"C:\\Windows\\..\\Windows\\Temp"), std::u16string(u"C:\\a.b\\.\\c")}) {
+  for (const std::u16string& path :
+       {std::u16string(u"C:\\Windows\\..\\Windows\\Temp"), std::u16string(u"C:\\a.b\\.\\c")}) {
     FakeFullPath full_path;
     EXPECT_EQ(text(system_path(path, std::ref(full_path)).value()), text(path));
   }
@@ -193,8 +206,8 @@ TEST(CleanSystemPath, HandsOverNamesWindowsWouldTrimLiterally) {
 
 TEST(CleanSystemPath, RefusesANulInsideBeforeAnyCallAndPassesOnResolverErrors) {
   FakeFullPath full_path;
-  for (const std::u16string& path : {std::u16string(u"C:\\Temp\0x", 10), std::u16string(u"rel\0", 4),
-                                    std::u16string(u"\\\\?\\C:\\\0", 8)}) {
+  for (const std::u16string& path :
+       {std::u16string(u"C:\\Temp\0x", 10), std::u16string(u"rel\0", 4), std::u16string(u"\\\\?\\C:\\\0", 8)}) {
     const auto handed = system_path(path, std::ref(full_path));
     ASSERT_FALSE(handed.ok());
     EXPECT_EQ(handed.error(), OsError{123});  // ERROR_INVALID_NAME, as the system says

@@ -165,7 +165,8 @@ TEST(CleanFolderSize, MeasuresATreeTenThousandLevelsDeep) {
 // long one (some 600 MB); one of names holds the same in both places.
 TEST(CleanFolderSize, WorkListDoesNotGrowWithThePathLength) {
   std::u16string long_base = u"C:";
-  for (int level = 0; level < 12; ++level) long_base += u"\\" + std::u16string(250, static_cast<char16_t>(u'a' + level));
+  for (int level = 0; level < 12; ++level)
+    long_base += u"\\" + std::u16string(250, static_cast<char16_t>(u'a' + level));
   ASSERT_GT(long_base.size(), 3000u);
   std::size_t peak[2] = {};
   const std::u16string bases[2] = {u"C:\\s", long_base};

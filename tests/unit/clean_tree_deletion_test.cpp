@@ -110,9 +110,9 @@ TEST(CleanTreeDeletion, RefusesAGivenPathThatIsNotADirectoryWithErrorDirectory) 
     FakeLink link;
     bool is_link;
   };
-  for (const Case& c : {Case{"file", FakeLink::Junction, false}, Case{"junction", FakeLink::Junction, true},
-                        Case{"folder symlink", FakeLink::SymlinkToFolder, true},
-                        Case{"file symlink", FakeLink::SymlinkToFile, true}}) {
+  for (const Case& c :
+       {Case{"file", FakeLink::Junction, false}, Case{"junction", FakeLink::Junction, true},
+        Case{"folder symlink", FakeLink::SymlinkToFolder, true}, Case{"file symlink", FakeLink::SymlinkToFile, true}}) {
     FakeFileSystem fs;
     add_precious(fs);
     if (c.is_link) {

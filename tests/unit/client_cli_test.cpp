@@ -150,13 +150,15 @@ TEST(ClientEntryTable, ShowsControlCharactersAndCountsCharactersNotBytes) {
   EXPECT_EQ(format_entry_table(entries, std::nullopt),
             "NAME       STATE  COMMAND\n"
             "a\\x1b[2Jb  on     x\\x0ay\\x00z\\x7f\\x85\n"
-            "caf\xc3\xa9       off    \xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\n");
+            "caf\xc3\xa9       off    "
+            "\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\xe2\x9c\x93\n");
   // 30 columns: 13 for name and state, one kept free, 16 for the command (a
   // character of three bytes counts one)
-  EXPECT_EQ(format_entry_table({{"n", std::string(30, 'x'), true}, {"m", "\xe2\x9c\x93" + std::string(20, 'y'), true}}, 30),
-            "NAME  STATE  COMMAND\n"
-            "n     on     xxxxxxxxxxxxx...\n"
-            "m     on     \xe2\x9c\x93yyyyyyyyyyyy...\n");
+  EXPECT_EQ(
+      format_entry_table({{"n", std::string(30, 'x'), true}, {"m", "\xe2\x9c\x93" + std::string(20, 'y'), true}}, 30),
+      "NAME  STATE  COMMAND\n"
+      "n     on     xxxxxxxxxxxxx...\n"
+      "m     on     \xe2\x9c\x93yyyyyyyyyyyy...\n");
   EXPECT_EQ(printable("ok\x01\xff"), "ok\\x01\\xff");
 }
 
@@ -229,20 +231,34 @@ TEST(ClientCli, PrintsEachAnswerAndSendsTheMatchingRequest) {
     std::string out;
   };
   const Case cases[] = {
-      {{"list"}, helper_said(0, kListing), R"({"action":{"action":"startup-hklm-list"}})",
+      {{"list"},
+       helper_said(0, kListing),
+       R"({"action":{"action":"startup-hklm-list"}})",
        "NAME  STATE  COMMAND\nTool  on     C:\\t.exe\nUp    off    u.exe\n"},
-      {{"list", "--json"}, helper_said(0, kListing), R"({"action":{"action":"startup-hklm-list"}})",
+      {{"list", "--json"},
+       helper_said(0, kListing),
+       R"({"action":{"action":"startup-hklm-list"}})",
        std::string(kListing).substr(22, std::string(kListing).size() - 23) + "\n"},
-      {{"list", "--json"}, helper_said(0, R"({"status":"ok","data":[]})"), R"({"action":{"action":"startup-hklm-list"}})",
+      {{"list", "--json"},
+       helper_said(0, R"({"status":"ok","data":[]})"),
+       R"({"action":{"action":"startup-hklm-list"}})",
        "[]\n"},
-      {{"disable", "Tool"}, helper_said(0, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"),
-       R"({"action":{"action":"startup-hklm-set","args":{"enabled":false,"name":"Tool"}}})", "Disabled Tool\n"},
-      {{"enable", "a\"b"}, helper_said(0, R"({"status":"ok","data":{"enabled":true,"name":"a\"b"}})"),
-       R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"a\"b"}}})", "Enabled a\"b\n"},
-      {{"clean"}, helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
-       R"({"action":{"action":"clean-system"}})", "Freed 1.2 GB\n"},
-      {{"clean", "--json"}, helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
-       R"({"action":{"action":"clean-system"}})", "{\"removed_bytes\":1288490189}\n"},
+      {{"disable", "Tool"},
+       helper_said(0, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"),
+       R"({"action":{"action":"startup-hklm-set","args":{"enabled":false,"name":"Tool"}}})",
+       "Disabled Tool\n"},
+      {{"enable", "a\"b"},
+       helper_said(0, R"({"status":"ok","data":{"enabled":true,"name":"a\"b"}})"),
+       R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"a\"b"}}})",
+       "Enabled a\"b\n"},
+      {{"clean"},
+       helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
+       R"({"action":{"action":"clean-system"}})",
+       "Freed 1.2 GB\n"},
+      {{"clean", "--json"},
+       helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
+       R"({"action":{"action":"clean-system"}})",
+       "{\"removed_bytes\":1288490189}\n"},
   };
   for (const auto& c : cases) {
     const CliRun result = run(c.args, {c.answer});
@@ -271,21 +287,37 @@ TEST(ClientCli, ReportsEveryFailureOnStandardErrorWithItsStatus) {
     std::string err;
   };
   const Case cases[] = {
-      {{"disable", "tool"}, helper_said(1, R"({"status":"err","error":"unknown HKLM startup entry: tool"})"), 1,
+      {{"disable", "tool"},
+       helper_said(1, R"({"status":"err","error":"unknown HKLM startup entry: tool"})"),
+       1,
        "tarnwick-client: the helper refused the request: unknown HKLM startup entry: tool\n"},
-      {{"list"}, helper_said(1, R"j({"status":"err","error":"Access is denied. (os error 5)"})j"), 1,
+      {{"list"},
+       helper_said(1, R"j({"status":"err","error":"Access is denied. (os error 5)"})j"),
+       1,
        "tarnwick-client: the action failed: Access is denied. (os error 5)\n"},
-      {{"clean"}, failed_to_run(ErrorKind::ConsentDeclined, "", 1223), 3,
+      {{"clean"},
+       failed_to_run(ErrorKind::ConsentDeclined, "", 1223),
+       3,
        "tarnwick-client: the elevation prompt was declined\n"},
-      {{"list"}, failed_to_run(ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", 2), 3,
+      {{"list"},
+       failed_to_run(ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", 2),
+       3,
        "tarnwick-client: the helper could not be started: cannot start the helper: File not found. (os error 2)\n"},
-      {{"clean"}, failed_to_run(ErrorKind::TimedOut, "600 s"), 3,
+      {{"clean"},
+       failed_to_run(ErrorKind::TimedOut, "600 s"),
+       3,
        "tarnwick-client: the helper did not finish within 600 s\n"},
-      {{"list"}, helper_said(0, ""), 3,
+      {{"list"},
+       helper_said(0, ""),
+       3,
        "tarnwick-client: the helper gave no usable response (exit status 0): the response file is empty\n"},
-      {{"list"}, helper_said(101, ""), 3,
+      {{"list"},
+       helper_said(101, ""),
+       3,
        "tarnwick-client: the helper stopped on an internal error (exit status 101)\n"},
-      {{"enable", std::string(20000, 'n')}, failed_to_run(ErrorKind::InvalidRequest, "too long"), 2,
+      {{"enable", std::string(20000, 'n')},
+       failed_to_run(ErrorKind::InvalidRequest, "too long"),
+       2,
        "tarnwick-client: the request cannot be sent: too long\n"},
   };
   for (const auto& c : cases) {
@@ -339,8 +371,9 @@ TEST(ClientCli, DescribesEveryKindOfError) {
   }
   EXPECT_EQ(launch_error(1223, "cannot start the helper", "The operation was canceled by the user. (os error 1223)"),
             (ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, 1223}));
-  EXPECT_EQ(launch_error(2, "cannot start the helper", "File not found. (os error 2)"),
-            (ClientError{ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", std::nullopt, 2}));
+  EXPECT_EQ(
+      launch_error(2, "cannot start the helper", "File not found. (os error 2)"),
+      (ClientError{ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", std::nullopt, 2}));
   EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::TimedOut, "250 ms", std::nullopt, 0}));
   EXPECT_EQ(timed_out(600s).value.message, "600 s");
 }

@@ -68,8 +68,10 @@ TEST(ClientRequest, EscapesEveryNameAsJsonRequiresAndTheHelperReadsItBack) {
 }
 
 TEST(ClientRequest, TheHelperDecodesTheActionsWithoutArguments) {
-  EXPECT_TRUE(std::holds_alternative<StartupHklmList>(decode_request(request_hex(ListStartupEntries{}).value()).value().action));
-  EXPECT_TRUE(std::holds_alternative<tarnwick::CleanSystem>(decode_request(request_hex(CleanSystem{}).value()).value().action));
+  EXPECT_TRUE(std::holds_alternative<StartupHklmList>(
+      decode_request(request_hex(ListStartupEntries{}).value()).value().action));
+  EXPECT_TRUE(
+      std::holds_alternative<tarnwick::CleanSystem>(decode_request(request_hex(CleanSystem{}).value()).value().action));
 }
 
 TEST(ClientRequest, ANameThatIsNotUtf8IsNotSent) {

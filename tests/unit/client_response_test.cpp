@@ -57,8 +57,7 @@ TEST(ClientResponse, ReadsTheSetEchoAndTheBytesRemoved) {
                                 SetStartupEnabled{"a\"b\0"s, true})
                   .ok());
   for (const std::uint64_t n : {std::uint64_t{0}, std::uint64_t{1123}, std::numeric_limits<std::uint64_t>::max()}) {
-    const auto removed =
-        read_clean_response({0, response_bytes(ActionResult::data({{"removed_bytes", n}}))});
+    const auto removed = read_clean_response({0, response_bytes(ActionResult::data({{"removed_bytes", n}}))});
     ASSERT_TRUE(removed.ok()) << removed.error().message;
     EXPECT_EQ(removed.value(), n);
   }
@@ -136,10 +135,16 @@ TEST(ClientResponse, EnvelopesThatAreNotTheHelpersAnswerAreUnusable) {
        R"(the response has an extra member "a\n)" + std::string(62, 'k') + R"(...")"},
       // the right members, but not the text the helper writes
       {0, R"( {"status":"ok","data":[]})", "the response is not in the helper's compact form"},
-      {0, R"({"status":"ok","data":[]})" "\n", "the response is not in the helper's compact form"},
+      {0,
+       R"({"status":"ok","data":[]})"
+       "\n",
+       "the response is not in the helper's compact form"},
       {0, R"({"data":[],"status":"ok"})", "the response is not in the helper's compact form"},
       {0, R"({"status":"ok","data":[],"data":[]})", "the response is not in the helper's compact form"},
-      {0, "\xef\xbb\xbf" R"({"status":"ok","data":[]})", "the response is not in the helper's compact form"},
+      {0,
+       "\xef\xbb\xbf"
+       R"({"status":"ok","data":[]})",
+       "the response is not in the helper's compact form"},
       {1, R"({"status":"err","status":"err","error":"x"})", "the response is not in the helper's compact form"},
       {1, R"({"status":"err","error":"caf\u00e9"})", "the response is not in the helper's compact form"},
       {1, R"({"status":"err","error":"a\/b"})", "the response is not in the helper's compact form"},
@@ -161,7 +166,8 @@ TEST(ClientResponse, ListingsOfTheWrongShapeAreUnusable) {
        R"(entry 0: "name" is not a string)"},
       {0, R"({"status":"ok","data":[{"command":null,"enabled":true,"name":"n","scope":"hklm-run"}]})",
        R"(entry 0: "command" is not a string)"},
-      {0, R"({"status":"ok","data":[{)" + entry + R"(,"scope":"hklm-run","x":1}]})", R"(entry 0 has an extra member "x")"},
+      {0, R"({"status":"ok","data":[{)" + entry + R"(,"scope":"hklm-run","x":1}]})",
+       R"(entry 0 has an extra member "x")"},
       {0, R"({"status":"ok","data":[{)" + entry + R"(,"scope":"hkcu-run"}]})",
        R"(entry 0: "scope" is "hkcu-run", not "hklm-run")"},
       {0, R"({"status":"ok","data":[{)" + entry + R"(}]})", R"(entry 0 has no "scope")"},
@@ -190,8 +196,10 @@ TEST(ClientResponse, SetAnswersOfTheWrongShapeOrNotEchoingTheRequestAreUnusable)
       {0, R"({"status":"ok","data":{"enabled":0,"name":"Tool"}})", R"("data": "enabled" is not a boolean)"},
       {0, R"({"status":"ok","data":{"enabled":false,"name":"Tool","scope":"hklm-run"}})",
        R"("data" has an extra member "scope")"},
-      {0, R"({"status":"ok","data":{"enabled":false,"name":"tool"}})", R"(the answer names "tool", not the requested entry)"},
-      {0, R"({"status":"ok","data":{"enabled":true,"name":"Tool"}})", R"(the answer says "enabled" is true, not as requested)"},
+      {0, R"({"status":"ok","data":{"enabled":false,"name":"tool"}})",
+       R"(the answer names "tool", not the requested entry)"},
+      {0, R"({"status":"ok","data":{"enabled":true,"name":"Tool"}})",
+       R"(the answer says "enabled" is true, not as requested)"},
       {0, R"({"status":"ok","data":{"removed_bytes":0}})", R"("data" has no "enabled")"},
   };
   for (const auto& c : cases) expect_unusable(read_set_response({c.exit_status, c.response}, request), c);
@@ -208,7 +216,8 @@ TEST(ClientResponse, CleanAnswersOfTheWrongShapeAreUnusable) {
       {0, R"({"status":"ok","data":{"removed_bytes":18446744073709551616}})",
        R"("data": "removed_bytes" is not an unsigned integer)"},
       {0, R"({"status":"ok","data":{"files":2,"removed_bytes":5}})", R"("data" has an extra member "files")"},
-      {0, R"({"status":"ok","data":{"removed_bytes":05}})", "the response is not well-formed JSON (stopped at byte 41)"},
+      {0, R"({"status":"ok","data":{"removed_bytes":05}})",
+       "the response is not well-formed JSON (stopped at byte 41)"},
   };
   for (const auto& c : cases) expect_unusable(read_clean_response({c.exit_status, c.response}), c);
 }

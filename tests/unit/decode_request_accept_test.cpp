@@ -83,7 +83,8 @@ TEST(DecodeRequestAccepts, KeysAndNamesAreComparedAndKeptAfterEscapesAreResolved
       {R"({"action":{"action":"startup-hklm-set","args":{"name":"a\"b\\c\/d\b\f\n\r\t\u0000\u00e9\uD83D\uDE00","enabled":true}}})",
        std::string("accepted startup-hklm-set name=[a\"b\\c/d\b\f\n\r\t") + '\0' +
            "\xc3\xa9\xf0\x9f\x98\x80] enabled=true"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\" \xe2\x82\xac\x7f Tool \",\"enabled\":true}}}",
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\" \xe2\x82\xac\x7f Tool "
+       "\",\"enabled\":true}}}",
        "accepted startup-hklm-set name=[ \xe2\x82\xac\x7f Tool ] enabled=true"},
       {R"({"action":{"action":"startup-hklm-set","args":{"name":"","enabled":true}}})",
        "accepted startup-hklm-set name=[] enabled=true"},

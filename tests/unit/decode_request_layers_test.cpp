@@ -48,7 +48,9 @@ TEST(DecodeRequestHex, RefusesOddLengthFirstAndAnyOtherPairWithoutSayingWhich) {
       {"7", kOddLength},
       {valid + "7", kOddLength},
       {"zz" + valid + "7", kOddLength},  // the length is looked at before any digit
-      {"\xc3\xa9" "7", kOddLength},       // bytes are counted, not characters
+      {"\xc3\xa9"
+       "7",
+       kOddLength},  // bytes are counted, not characters
       {"0x7b7d", kBadDigit},
       {"7b 7d ", kBadDigit},
       {" 7b7d ", kBadDigit},
@@ -58,9 +60,13 @@ TEST(DecodeRequestHex, RefusesOddLengthFirstAndAnyOtherPairWithoutSayingWhich) {
       {"+g", kBadDigit},
       {"g0", kBadDigit},
       {valid + "7g", kBadDigit},
-      {"\xc3\xa9", kBadDigit},            // a character outside ASCII...
-      {"7\xc3\xa9" "7", kBadDigit},       // ...whichever pairs its bytes fall into
-      {"ff" "zz", kBadDigit},            // a bad pair beats a UTF-8 fault before it
+      {"\xc3\xa9", kBadDigit},  // a character outside ASCII...
+      {"7\xc3\xa9"
+       "7",
+       kBadDigit},  // ...whichever pairs its bytes fall into
+      {"ff"
+       "zz",
+       kBadDigit},  // a bad pair beats a UTF-8 fault before it
   };
   for (const auto& c : cases) EXPECT_EQ(decode_outcome_of_text(c.text), c.refusal) << c.text;
 }
@@ -101,7 +107,7 @@ TEST(DecodeRequestUtf8, NamesTheIndexAndMaximalSubpartOfTheFirstFault) {
       {"\xf5\x80\x80\x80", invalid + "1 bytes from index 0"},
       {"\xe1\x80", incomplete + "0"},
       {"\xf0\x90\x80", incomplete + "0"},
-      {"\xe0\x80", invalid + "1 bytes from index 0"},          // ends, but not on a valid beginning
+      {"\xe0\x80", invalid + "1 bytes from index 0"},  // ends, but not on a valid beginning
       // The index counts the well-formed bytes before the fault, past the
       // eight-byte ASCII runs and multi-byte characters.
       {"{\"x\":\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 and more text\xff", invalid + "1 bytes from index 29"},

@@ -13,8 +13,8 @@ namespace {
 using test::decode_outcome;
 using test::json_refusal;
 
-using test::Refused;
 using test::expect_refused;
+using test::Refused;
 
 // A syntax refusal points just after the offending byte, or at the end of
 // the text when it ended early.
@@ -43,7 +43,8 @@ TEST(DecodeRequestSyntax, EveryMessageAtTheOffendingByteOrTheEnd) {
       {"{\"action\":{\"action\":{", "EOF while parsing an object at line 1 column 21"},
       {"{\"action\":{\"action\":{\"clean-system\":null", "EOF while parsing an object at line 1 column 40"},
       {"{\"action\":{\"action\":{\"clean-system\"", "EOF while parsing an object at line 1 column 35"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\"", "EOF while parsing an object at line 1 column 57"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\"",
+       "EOF while parsing an object at line 1 column 57"},
       {"{\"act", "EOF while parsing a string at line 1 column 5"},
       {"{\"x\":\"\\", "EOF while parsing a string at line 1 column 7"},
       {"{\"x\":\"\\u12", "EOF while parsing a string at line 1 column 10"},
@@ -61,9 +62,15 @@ TEST(DecodeRequestSyntax, EveryMessageAtTheOffendingByteOrTheEnd) {
       {"{\"x\":tru,\"action\":{\"action\":\"clean-system\"}}", "expected ident at line 1 column 9"},
       {"{\"x\":nul}", "expected ident at line 1 column 9"},
       {"{\"action\":{\"action\":\"clean-system\",\"args\":nulL}}", "expected ident at line 1 column 46"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":fals}}}", "expected ident at line 1 column 73"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":trUe}}}", "expected ident at line 1 column 71"},
-      {"\xef" "\xbb" "\xbf" "{\"action\":{\"action\":\"clean-system\"}}", "expected value at line 1 column 1"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":fals}}}",
+       "expected ident at line 1 column 73"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":trUe}}}",
+       "expected ident at line 1 column 71"},
+      {"\xef"
+       "\xbb"
+       "\xbf"
+       "{\"action\":{\"action\":\"clean-system\"}}",
+       "expected value at line 1 column 1"},
       {"{\"action\":{\"action\":5}}", "expected value at line 1 column 21"},
       {"{\"x\":]}", "expected value at line 1 column 6"},
       {"{\"x\":[,1]}", "expected value at line 1 column 7"},
@@ -96,13 +103,23 @@ TEST(DecodeRequestSyntax, EveryMessageAtTheOffendingByteOrTheEnd) {
       {"{\"action\":{\"action\":\"clean-system\",\"args\":-01.5}}", "invalid number at line 1 column 45"},
       {"{\"action\":{\"action\":\"clean-system\",\"args\":1e309}}", "number out of range at line 1 column 47"},
       {"-1e309", "number out of range at line 1 column 6"},
-      {"10000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000", "number out of range at line 1 column 401"},
+      {"100000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "00000000000000000000000000000000000000000000000000000000000000000000",
+       "number out of range at line 1 column 401"},
       {"{\"action\":{\"args\":[1,-2.5e400,3],\"action\":\"clean-system\"}}", "number out of range at line 1 column 29"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":17e999,\"enabled\":true}}}", "number out of range at line 1 column 60"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":17e999,\"enabled\":true}}}",
+       "number out of range at line 1 column 60"},
       {"{\"x\":\"a\tb\"}", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 8"},
       {"{\"ac\ntion\":1}", "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},
-      {std::string("{\"x\":\"\x00" "\"}", 9), "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 7"},
-      {"{\"action\":{\"action\":\"clean-system\",\"args\":\"\x1f" "\"}}", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 44"},
+      {std::string("{\"x\":\"\x00"
+                   "\"}",
+                   9),
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 7"},
+      {"{\"action\":{\"action\":\"clean-system\",\"args\":\"\x1f"
+       "\"}}",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 44"},
       {"{1:2}", "key must be a string at line 1 column 2"},
       {"{\"x\":{,}}", "key must be a string at line 1 column 7"},
       {"{\"x\":1,2:3}", "key must be a string at line 1 column 8"},
@@ -111,7 +128,8 @@ TEST(DecodeRequestSyntax, EveryMessageAtTheOffendingByteOrTheEnd) {
       {"{\"x\":\"\\udc00\"}", "lone leading surrogate in hex escape at line 1 column 12"},
       {"{\"x\":\"\\ud800\\u0041\"}", "lone leading surrogate in hex escape at line 1 column 18"},
       {"{\"x\":\"\\ud800\\ud800\"}", "lone leading surrogate in hex escape at line 1 column 18"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"\\uDFFF\",\"enabled\":true}}}", "lone leading surrogate in hex escape at line 1 column 61"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"\\uDFFF\",\"enabled\":true}}}",
+       "lone leading surrogate in hex escape at line 1 column 61"},
       {"{\"x\":\"\\ud800x\"}", "unexpected end of hex escape at line 1 column 12"},
       {"{\"x\":\"\\ud800\"}", "unexpected end of hex escape at line 1 column 12"},
       {"{\"x\":\"\\ud800\\n\"}", "unexpected end of hex escape at line 1 column 12"},
@@ -123,7 +141,8 @@ TEST(DecodeRequestSyntax, EveryMessageAtTheOffendingByteOrTheEnd) {
       {"[[\"clean-system\",null],]", "trailing comma at line 1 column 24"},
       {"{\"action\":[\"clean-system\",]}", "trailing comma at line 1 column 27"},
       {"{\"action\":[\"clean-system\",null,]}", "trailing comma at line 1 column 32"},
-      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":true,}}}", "trailing comma at line 1 column 74"},
+      {"{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\",\"enabled\":true,}}}",
+       "trailing comma at line 1 column 74"},
       {"{\"action\":{\"action\":\"clean-system\"}} x", "trailing characters at line 1 column 38"},
       {"{\"action\":{\"action\":\"clean-system\"}}{}", "trailing characters at line 1 column 37"},
       {"[[\"clean-system\",null],1]", "trailing characters at line 1 column 24"},

@@ -41,13 +41,13 @@ TEST(DecodeRequestTypes, NullBooleansAndIntegersAtTheLimitsOfTheirTypes) {
       {"0", "integer `0`"},
       {"7", "integer `7`"},
       {"-1", "integer `-1`"},
-      {"18446744073709551615", "integer `18446744073709551615`"},           // largest unsigned
-      {"18446744073709551616", "floating point `1.8446744073709552e19`"},   // one more: a double
-      {"-9223372036854775808", "integer `-9223372036854775808`"},           // smallest signed
-      {"-9223372036854775809", "floating point `-9.223372036854776e18`"},   // one less: a double
+      {"18446744073709551615", "integer `18446744073709551615`"},          // largest unsigned
+      {"18446744073709551616", "floating point `1.8446744073709552e19`"},  // one more: a double
+      {"-9223372036854775808", "integer `-9223372036854775808`"},          // smallest signed
+      {"-9223372036854775809", "floating point `-9.223372036854776e18`"},  // one less: a double
       {"-18446744073709551615", "floating point `-1.8446744073709552e19`"},
-      {"9007199254740993", "integer `9007199254740993`"},                   // exact, not rounded
-      {"-0", "floating point `-0.0`"},                                      // minus zero is no integer
+      {"9007199254740993", "integer `9007199254740993`"},  // exact, not rounded
+      {"-0", "floating point `-0.0`"},                     // minus zero is no integer
   };
   for (const auto& c : cases) expect_description(c);
 }
@@ -101,7 +101,9 @@ TEST(DecodeRequestTypes, StringsWithEveryEscapeOfTheDescription) {
       {R"("\ue000\uffff\u0378\udb40\udc01")", R"(string "\u{e000}\u{ffff}\u{378}\u{e0001}")"},
       // What prints stays as it is: space, quote, slash, letters beyond ASCII.
       {R"(" '/\/ \u00e9\u20ac\ud83d\ude00 ")", "string \" '// \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 \""},
-      {"\"raw \xc3\xa9 and \xc2\xa0\"", R"(string "raw )" "\xc3\xa9" R"( and \u{a0}")"},
+      {"\"raw \xc3\xa9 and \xc2\xa0\"", R"(string "raw )"
+                                        "\xc3\xa9"
+                                        R"( and \u{a0}")"},
   };
   for (const auto& c : cases) expect_description(c);
 }

@@ -20,11 +20,13 @@ TEST(EncodeRequest, PlainFormOfEachActionDecodesToTheSameRequest) {
   const Case cases[] = {
       {CleanSystem{}, R"({"action":{"action":"clean-system"}})"},
       {StartupHklmList{}, R"({"action":{"action":"startup-hklm-list"}})"},
-      {StartupHklmSet{"Tool", false}, R"({"action":{"action":"startup-hklm-set","args":{"name":"Tool","enabled":false}}})"},
+      {StartupHklmSet{"Tool", false},
+       R"({"action":{"action":"startup-hklm-set","args":{"name":"Tool","enabled":false}}})"},
       {StartupHklmSet{"", true}, R"({"action":{"action":"startup-hklm-set","args":{"name":"","enabled":true}}})"},
       // Quote, backslash and controls escaped; DEL and non-ASCII text as they are.
       {StartupHklmSet{std::string("a\"b\\c\n\x1f\x7f\xc3\xa9\xf0\x9f\x98\x80", 14) + std::string(1, '\0'), true},
-       "{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":\"a\\\"b\\\\c\\u000a\\u001f\x7f\xc3\xa9\xf0\x9f\x98\x80"
+       "{\"action\":{\"action\":\"startup-hklm-set\",\"args\":{\"name\":"
+       "\"a\\\"b\\\\c\\u000a\\u001f\x7f\xc3\xa9\xf0\x9f\x98\x80"
        "\\u0000\",\"enabled\":true}}}"},
   };
   for (const auto& c : cases) {

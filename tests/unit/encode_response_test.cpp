@@ -25,11 +25,13 @@ TEST(EncodeResponse, WritesTheEnvelopeStatusFirst) {
       {ActionResult::data({{"removed_bytes", std::numeric_limits<std::uint64_t>::max()}}),
        R"({"status":"ok","data":{"removed_bytes":18446744073709551615}})"},
       // document objects come out in ascending byte order of their keys
-      {ActionResult::data({{"name", "Tool"}, {"enabled", false}}), R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"},
+      {ActionResult::data({{"name", "Tool"}, {"enabled", false}}),
+       R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"},
       {ActionResult::data({{"b", 1u}, {"a", nullptr}, {"ab", true}, {"B", "x"}}),
        R"({"status":"ok","data":{"B":"x","a":null,"ab":true,"b":1}})"},
       {ActionResult::data(nlohmann::json::object()), R"({"status":"ok","data":{}})"},
-      {ActionResult::error("unknown HKLM startup entry: x"), R"({"status":"err","error":"unknown HKLM startup entry: x"})"},
+      {ActionResult::error("unknown HKLM startup entry: x"),
+       R"({"status":"err","error":"unknown HKLM startup entry: x"})"},
       {ActionResult::error(""), R"({"status":"err","error":""})"},
   };
   for (const auto& c : cases) EXPECT_EQ(encoded(c.result), c.text);
@@ -41,13 +43,19 @@ TEST(EncodeResponse, EscapesExactlyTheBytesJsonRequires) {
   for (int byte = 0; byte < 0x20; ++byte) message.push_back(static_cast<char>(byte));
   expected =
       "\\u0000\\u0001\\u0002\\u0003\\u0004\\u0005\\u0006\\u0007\\b\\t\\n\\u000b\\f\\r\\u000e\\u000f"
-      "\\u0010\\u0011\\u0012\\u0013\\u0014\\u0015\\u0016\\u0017\\u0018\\u0019\\u001a\\u001b\\u001c\\u001d\\u001e\\u001f";
+      "\\u0010\\u0011\\u0012\\u0013\\u0014\\u0015\\u0016\\u0017\\u0018\\u0019\\u001a\\u001b\\u001c\\u001d\\u001e\\u001"
+      "f";
   // quote and backslash escaped; slash, 0x7F and non-ASCII raw
-  message += "\"\\/\x7f" "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
-  expected += "\\\"\\\\/\x7f" "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
+  message +=
+      "\"\\/\x7f"
+      "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
+  expected +=
+      "\\\"\\\\/\x7f"
+      "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
   EXPECT_EQ(encoded(ActionResult::error(message)), R"({"status":"err","error":")" + expected + "\"}");
   // keys of data objects follow the same rules
-  EXPECT_EQ(encoded(ActionResult::data({{"a\"\t\x01", "\xc3\xa9"}})), "{\"status\":\"ok\",\"data\":{\"a\\\"\\t\\u0001\":\"\xc3\xa9\"}}");
+  EXPECT_EQ(encoded(ActionResult::data({{"a\"\t\x01", "\xc3\xa9"}})),
+            "{\"status\":\"ok\",\"data\":{\"a\\\"\\t\\u0001\":\"\xc3\xa9\"}}");
 }
 
 TEST(EncodeResponse, InvalidUtf8FailsAndTheFallbackIsUsed) {
@@ -72,7 +80,11 @@ TEST(EncodeResponse, NonFiniteNumbersFailAndTheFallbackIsUsed) {
       {{"removed_bytes", kInfinity}},
       nlohmann::json::array({-kInfinity}),
       // found by the response encoder's fuzz target: a NaN in a nested array
-      nlohmann::json::array({std::int64_t{0x61206bffb904fb3f}, std::string("\x01\x00\x00" "0\x03", 5), nlohmann::json::array({kNaN})}),
+      nlohmann::json::array({std::int64_t{0x61206bffb904fb3f},
+                             std::string("\x01\x00\x00"
+                                         "0\x03",
+                                         5),
+                             nlohmann::json::array({kNaN})}),
   };
   for (const auto& data : cases) {
     EXPECT_FALSE(encode_response(ActionResult::data(data)).ok()) << data.dump();

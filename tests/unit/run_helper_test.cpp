@@ -108,8 +108,7 @@ TEST(RunHelper, EscapingExceptionsEndWithStatus101AndNoResponse) {
        "tarnwick-helper: internal error: scan went wrong\n"},
       {[]() -> Result<std::uint64_t, OsError> { throw std::runtime_error("boom"); },
        "tarnwick-helper: internal error: boom\n"},
-      {[]() -> Result<std::uint64_t, OsError> { throw 42; },
-       "tarnwick-helper: internal error: unexpected exception\n"},
+      {[]() -> Result<std::uint64_t, OsError> { throw 42; }, "tarnwick-helper: internal error: unexpected exception\n"},
   };
   for (const auto& c : cases) {
     Harness h;

@@ -44,7 +44,8 @@ TEST(RegistryValueText, TextByTypeAndLength) {
       {"sz empty", kRegSz, Data{}, ""},
       {"sz beyond ASCII and a pair", kRegSz, utf16le(u"\u00e9\U0001F600"), "\xc3\xa9\xf0\x9f\x98\x80"},
       {"sz unpaired surrogates", kRegSz, utf16le(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}),
-       "a\xef\xbf\xbd" "b\xef\xbf\xbd"},
+       "a\xef\xbf\xbd"
+       "b\xef\xbf\xbd"},
       {"expand sz stays unexpanded", kRegExpandSz, utf16le(u"%SystemRoot%\\x.exe\0"s), "%SystemRoot%\\x.exe"},
       {"multi sz", kRegMultiSz, utf16le(u"a\0b\0\0"s), "a\nb"},
       {"multi sz leading NUL and a pair", kRegMultiSz, utf16le(u"\0\U0001F600\0x\0"s), "\n\xf0\x9f\x98\x80\nx"},

@@ -81,8 +81,8 @@ TEST(CleanExe, AFileHeldOpenWithoutDeleteSharingStaysAndIsNotCounted) {
   const std::wstring held_path = system.temp() + L"\\setup.log";
   make_file(held_path, 10);
   make_file(system.temp() + L"\\free.tmp", 5);
-  const win::UniqueFile held(::CreateFileW(held_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, 0, nullptr));
+  const win::UniqueFile held(::CreateFileW(held_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.valid());
   EXPECT_EQ(clean_system(L"C:\\windows"), removed(5));
   std::vector<std::wstring> left = system.temp_leftovers();

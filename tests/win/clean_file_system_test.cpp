@@ -97,8 +97,8 @@ TEST(CleanWinFileSystem, OpensAChildByOneNameOnly) {
   const auto parent = fs.open_target(u16(dir));
   ASSERT_TRUE(parent.ok());
   EXPECT_TRUE(parent.value()->open_child(u"sub").ok());
-  for (const std::u16string& name : {std::u16string(u"sub\\inner"), std::u16string(u"sub\\"),
-                                     std::u16string(u"\\sub"), std::u16string(u"sub\0x", 5), std::u16string()}) {
+  for (const std::u16string& name : {std::u16string(u"sub\\inner"), std::u16string(u"sub\\"), std::u16string(u"\\sub"),
+                                     std::u16string(u"sub\0x", 5), std::u16string()}) {
     const auto child = parent.value()->open_child(name);
     ASSERT_FALSE(child.ok());
     EXPECT_EQ(child.error(), OsError{ERROR_INVALID_NAME});

@@ -27,7 +27,8 @@ TEST(CleanBench, ScanOfAGeneratedTree) {
   const std::vector<CleanTarget> targets = {{"bench", std::u16string(win::as_utf16(*path))}};
   const std::atomic<bool> never{false};
   const auto start = std::chrono::steady_clock::now();
-  const auto report = scan_with_progress(fs, targets, [](ScanProgress) {}, never);
+  const auto report = scan_with_progress(
+      fs, targets, [](ScanProgress) {}, never);
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ASSERT_TRUE(report.ok());
   EXPECT_EQ(report.value().total_bytes, std::stoull(bytes));

@@ -53,9 +53,12 @@ void add_system_files(const std::wstring& windir) {
   make_file(windir + L"\\SoftwareDistribution\\DataStore\\DataStore.edb", 10);
   make_file(windir + L"\\notepad.exe", 20);
 }
-const std::vector<std::wstring> kSystemFiles = {
-    L"SoftwareDistribution", L"SoftwareDistribution\\DataStore", L"SoftwareDistribution\\DataStore\\DataStore.edb",
-    L"System32",             L"System32\\kernel32.dll",          L"notepad.exe"};
+const std::vector<std::wstring> kSystemFiles = {L"SoftwareDistribution",
+                                                L"SoftwareDistribution\\DataStore",
+                                                L"SoftwareDistribution\\DataStore\\DataStore.edb",
+                                                L"System32",
+                                                L"System32\\kernel32.dll",
+                                                L"notepad.exe"};
 
 TEST(CleanWinSystem, TheWindowsDirectoryIsTheSystemsWhateverWindirSays) {
   const std::wstring decoy = test::make_temp_dir() + L"\\Windows";
@@ -85,8 +88,8 @@ TEST(CleanWinSystem, EmptiesBothOfTheSystemsTargetsAndLeavesADecoyWindirAlone) {
   EXPECT_TRUE(entries_under(system.download()).empty());
   EXPECT_EQ(entries_under(system.temp()), system.temp_leftovers());
   std::vector<std::wstring> decoy_left = kSystemFiles;
-  for (const wchar_t* entry : {L"SoftwareDistribution\\Download", L"SoftwareDistribution\\Download\\decoy.cab",
-                               L"Temp", L"Temp\\decoy.tmp"}) {
+  for (const wchar_t* entry :
+       {L"SoftwareDistribution\\Download", L"SoftwareDistribution\\Download\\decoy.cab", L"Temp", L"Temp\\decoy.tmp"}) {
     decoy_left.push_back(entry);
   }
   std::sort(decoy_left.begin(), decoy_left.end());

@@ -16,7 +16,9 @@ namespace {
 
 using namespace std::string_literals;
 
-HelperRun client(const std::wstring& arguments) { return run_program(exe_beside_tests(L"tarnwick-client.exe"), arguments); }
+HelperRun client(const std::wstring& arguments) {
+  return run_program(exe_beside_tests(L"tarnwick-client.exe"), arguments);
+}
 
 std::wstring windows_temp() { return system_windows_directory_path() + L"\\Temp"; }
 

@@ -21,7 +21,7 @@ using client::LaunchOptions;
 using client::WinHelperRunner;
 
 constexpr const wchar_t* kStandInVariables[] = {L"TARNWICK_STAND_IN_REPORT", L"TARNWICK_STAND_IN_SLEEP_MS",
-                                                 L"TARNWICK_STAND_IN_RESPONSE", L"TARNWICK_STAND_IN_EXIT"};
+                                                L"TARNWICK_STAND_IN_RESPONSE", L"TARNWICK_STAND_IN_EXIT"};
 
 class ClientRunner : public ::testing::TestWithParam<bool> {  // elevate (runas) or start directly
  protected:

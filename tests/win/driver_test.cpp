@@ -64,7 +64,8 @@ TEST(HelperExe, FurtherArgumentsAreIgnored) {
   const std::wstring dir = make_temp_dir();
   const std::wstring response = dir + L"\\response.json";
   const std::wstring extra = dir + L"\\extra.json";
-  const HelperRun run = run_helper_exe(kOddHex + L" " + quoted(response) + L" " + quoted(extra) + L" more \"and more\"");
+  const HelperRun run =
+      run_helper_exe(kOddHex + L" " + quoted(response) + L" " + quoted(extra) + L" more \"and more\"");
   EXPECT_EQ(run.exit_code, 1u);
   EXPECT_EQ(read_file_bytes(response), kOddHexResponse);
   EXPECT_FALSE(file_exists(extra));
@@ -110,8 +111,8 @@ TEST(HelperExe, ResponseFileHeldOpenByTheAppIsStillWritten) {
 TEST(HelperExe, ArgumentThatIsNotWellFormedUtf16IsRefused) {
   const std::wstring response = make_temp_dir() + L"\\response.json";
   const std::wstring lone_surrogate(1, static_cast<wchar_t>(0xD800));
-  for (const std::wstring& arguments : {L"7b" + lone_surrogate + L" " + quoted(response),
-                                        kOddHex + L" " + quoted(response) + L" x" + lone_surrogate}) {
+  for (const std::wstring& arguments :
+       {L"7b" + lone_surrogate + L" " + quoted(response), kOddHex + L" " + quoted(response) + L" x" + lone_surrogate}) {
     const HelperRun run = run_helper_exe(arguments);
     EXPECT_EQ(run.exit_code, 2u);
     EXPECT_NE(run.standard_error.find("is not valid UTF-16 text"), std::string::npos) << run.standard_error;

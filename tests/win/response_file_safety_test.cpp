@@ -45,10 +45,17 @@ TEST(ResponseFileSafety, PathsThatAreNotPlainFilesAreRefusedWithoutHarm) {
   const std::wstring subfolder = dir + L"\\folder";
   ASSERT_TRUE(::CreateDirectoryW(subfolder.c_str(), nullptr));
   const std::vector<std::wstring> paths = {
-      subfolder,             subfolder + L"\\",           L"\\\\.\\NUL",
-      dir + L"\\NUL",        dir + L"\\con.json",         dir + L"\\aux.txt",
-      dir + L"\\COM1",       dir + L"\\lpt1.log",         dir + L"\\nul .json",
-      dir + L"\\r.json:ads", L"\\\\?\\GLOBALROOT\\Device\\Null",
+      subfolder,
+      subfolder + L"\\",
+      L"\\\\.\\NUL",
+      dir + L"\\NUL",
+      dir + L"\\con.json",
+      dir + L"\\aux.txt",
+      dir + L"\\COM1",
+      dir + L"\\lpt1.log",
+      dir + L"\\nul .json",
+      dir + L"\\r.json:ads",
+      L"\\\\?\\GLOBALROOT\\Device\\Null",
   };
   for (const auto& path : paths) {
     const HelperRun run = run_helper_exe(kOddHex + L" " + quoted(path));
@@ -123,23 +130,23 @@ DWORD run_helper_under_parent(HANDLE parent, const std::wstring& arguments) {
   win::UniqueKernelHandle own;
   win::UniqueKernelHandle primary;
   EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()));
-  EXPECT_TRUE(::DuplicateTokenEx(own.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                                 primary.put()));
+  EXPECT_TRUE(
+      ::DuplicateTokenEx(own.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, primary.put()));
   SIZE_T size = 0;
   ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
   std::vector<BYTE> storage(size);
   auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
   EXPECT_TRUE(::InitializeProcThreadAttributeList(attributes, 1, 0, &size));
-  EXPECT_TRUE(::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent,
-                                          sizeof(parent), nullptr, nullptr));
+  EXPECT_TRUE(::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof(parent),
+                                          nullptr, nullptr));
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof(startup);
   startup.lpAttributeList = attributes;
   std::wstring line = quoted(helper_exe_path()) + L" " + arguments;
   PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessAsUserW(primary.get(), helper_exe_path().c_str(), line.data(), nullptr, nullptr,
-                                              FALSE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                                              &startup.StartupInfo, &process);
+  const BOOL started =
+      ::CreateProcessAsUserW(primary.get(), helper_exe_path().c_str(), line.data(), nullptr, nullptr, FALSE,
+                             EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &process);
   ::DeleteProcThreadAttributeList(attributes);
   EXPECT_TRUE(started) << "CreateProcessAsUserW: " << ::GetLastError();
   if (!started) return ~DWORD{0};

@@ -20,9 +20,7 @@ struct Answer {
 
 class StartupE2e : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_to_alpha_and_tool();
-  }
+  void SetUp() override { reset_to_alpha_and_tool(); }
 
   Answer helper(const std::string& request_json) {
     const std::wstring response = make_temp_dir() + L"\\response.json";

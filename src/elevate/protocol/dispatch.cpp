@@ -29,8 +29,8 @@ ActionResult set(StartupRegistry& registry, const StartupHklmSet& request, OsErr
   if (!entries) return ActionResult::error(describe(entries.error()));
 
   const auto& listed = entries.value();
-  const bool known = std::any_of(listed.begin(), listed.end(),
-                                 [&](const StartupEntry& entry) { return entry.name == request.name; });
+  const bool known =
+      std::any_of(listed.begin(), listed.end(), [&](const StartupEntry& entry) { return entry.name == request.name; });
   if (!known) return ActionResult::error("unknown HKLM startup entry: " + request.name);
 
   auto written = set_startup_enabled(registry, request.name, request.enabled);

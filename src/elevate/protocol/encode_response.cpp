@@ -41,7 +41,8 @@ Result<std::string> encode_response(const ActionResult& result) {
       out += R"({"status":"err","error":)";
       append_json(out, nlohmann::json(result.error_message()));
     } else {
-      if (has_non_finite_number(result.data_value())) return error_text("response data holds a number that is not finite");
+      if (has_non_finite_number(result.data_value()))
+        return error_text("response data holds a number that is not finite");
       out += R"({"status":"ok","data":)";
       append_json(out, result.data_value());
     }

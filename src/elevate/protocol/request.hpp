@@ -27,8 +27,7 @@ struct HelperRequest {
 enum class ActionKind { CleanSystem, StartupHklmList, StartupHklmSet };
 
 // Wire names by ActionKind: the one table of them.
-inline constexpr std::array<std::string_view, 3> kWireNames = {"clean-system", "startup-hklm-list",
-                                                               "startup-hklm-set"};
+inline constexpr std::array<std::string_view, 3> kWireNames = {"clean-system", "startup-hklm-list", "startup-hklm-set"};
 static_assert(kWireNames.size() == std::variant_size_v<HelperAction>);
 
 inline ActionKind kind_of(const HelperAction& action) { return static_cast<ActionKind>(action.index()); }

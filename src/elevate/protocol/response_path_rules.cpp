@@ -62,11 +62,10 @@ ResponsePathRefusal response_path_refusal(std::u16string_view path) {
       return ResponsePathRefusal::DeviceNamespace;
     }
   } else if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) {
-    const bool device = path.size() >= 3 && (path[2] == u'.' || path[2] == u'?') &&
-                        (path.size() == 3 || is_separator(path[3]));
+    const bool device =
+        path.size() >= 3 && (path[2] == u'.' || path[2] == u'?') && (path.size() == 3 || is_separator(path[3]));
     return device ? ResponsePathRefusal::DeviceNamespace : ResponsePathRefusal::NetworkPath;
-  } else if (path.size() >= 4 && is_separator(path[0]) && path[1] == u'?' && path[2] == u'?' &&
-             is_separator(path[3])) {
+  } else if (path.size() >= 4 && is_separator(path[0]) && path[1] == u'?' && path[2] == u'?' && is_separator(path[3])) {
     return ResponsePathRefusal::DeviceNamespace;  // the object manager's \??\ directory
   }
 

@@ -11,9 +11,11 @@ using Kind = json::FoundValue::Kind;
 
 // In the order their absence is refused.
 constexpr SetArguments::Field kFields[] = {
-    {"name", {"a string", json::kinds_of(Kind::String), json::WrongContainer::Unread},
+    {"name",
+     {"a string", json::kinds_of(Kind::String), json::WrongContainer::Unread},
      [](StartupHklmSet& out, FoundValue&& value) { out.name = std::move(value.text); }},
-    {"enabled", {"a boolean", json::kinds_of(Kind::Boolean), json::WrongContainer::Unread},
+    {"enabled",
+     {"a boolean", json::kinds_of(Kind::Boolean), json::WrongContainer::Unread},
      [](StartupHklmSet& out, FoundValue&& value) { out.enabled = value.boolean; }},
 };
 

@@ -6,7 +6,7 @@
 
 namespace tarnwick::clean {
 
-inline constexpr std::uint32_t kAttributeDirectory = 0x10;       // FILE_ATTRIBUTE_DIRECTORY
+inline constexpr std::uint32_t kAttributeDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
 inline constexpr std::uint32_t kAttributeReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 inline constexpr std::uint32_t kReparseTagNameSurrogate = 0x20000000;
 

@@ -12,7 +12,9 @@ namespace {
 constexpr std::string_view kInUse = "estava em uso por outro programa";
 constexpr std::string_view kProtectedBySystem = "est\xC3\xA1 protegido pelo sistema";    // está
 constexpr std::string_view kAlreadyGone = "j\xC3\xA1 n\xC3\xA3o estava mais l\xC3\xA1";  // já não ... lá
-constexpr std::string_view kNotDeletableNow = "n\xC3\xA3o p\xC3\xB4" "de ser apagado agora";  // não pôde
+constexpr std::string_view kNotDeletableNow =
+    "n\xC3\xA3o p\xC3\xB4"
+    "de ser apagado agora";                                // não pôde
 constexpr std::string_view kSeparator = " \xE2\x80\x94 ";  // U+2014
 
 }  // namespace

@@ -21,8 +21,7 @@ inline constexpr DWORD kDispositionPosixSemantics = 0x2;
 inline constexpr DWORD kDispositionIgnoreReadonly = 0x10;
 // The name goes at once, open handles elsewhere notwithstanding, and a
 // read-only file goes too.
-inline constexpr DWORD kPosixDeleteFlags =
-    kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadonly;
+inline constexpr DWORD kPosixDeleteFlags = kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadonly;
 
 inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

@@ -14,7 +14,7 @@ namespace {
 // link (FILE_OPEN_REPARSE_POINT). A name with a separator is refused: its
 // first part would be passed through, a link there followed.
 Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
-                                                        ULONG options) {
+                                                       ULONG options) {
   if (name.find_first_of(std::u16string_view(u"\0\\", 2)) != std::u16string_view::npos) {
     return Err{OsError{ERROR_INVALID_NAME}};
   }
@@ -27,9 +27,9 @@ Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16st
   InitializeObjectAttributes(&object_attributes, &object_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
   IO_STATUS_BLOCK io_status{};
   HANDLE handle = nullptr;
-  const NTSTATUS status = ::NtOpenFile(&handle, access, &object_attributes, &io_status, nt::kShareAll,
-                                       options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
-                                           FILE_OPEN_FOR_BACKUP_INTENT);
+  const NTSTATUS status =
+      ::NtOpenFile(&handle, access, &object_attributes, &io_status, nt::kShareAll,
+                   options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT);
   if (!NT_SUCCESS(status)) return Err{OsError{::RtlNtStatusToDosError(status)}};
   return win::UniqueKernelHandle(handle);
 }

@@ -29,7 +29,8 @@ std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::ui
 
 bool is_directory(OpenEntry& entry) {
   auto attributes = entry.attributes();
-  return attributes && entry_kind(attributes.value().attributes, attributes.value().reparse_tag) == EntryKind::Directory;
+  return attributes &&
+         entry_kind(attributes.value().attributes, attributes.value().reparse_tag) == EntryKind::Directory;
 }
 
 // Measures one target and keeps it in the report when it holds data.

@@ -11,9 +11,8 @@ namespace {
 
 Result<std::u16string, OsError> full_path_name(std::u16string_view path) {
   const std::wstring input(win::as_wide(path));
-  return win::read_system_text([&](wchar_t* buffer, DWORD units) -> DWORD {
-    return ::GetFullPathNameW(input.c_str(), units, buffer, nullptr);
-  });
+  return win::read_system_text(
+      [&](wchar_t* buffer, DWORD units) -> DWORD { return ::GetFullPathNameW(input.c_str(), units, buffer, nullptr); });
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ namespace {
 
 UniqueKernelHandle to_impersonation_token(HANDLE token) {
   UniqueKernelHandle duplicate;
-  if (!::DuplicateTokenEx(token, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
-                          TokenImpersonation, duplicate.put())) {
+  if (!::DuplicateTokenEx(token, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation, TokenImpersonation,
+                          duplicate.put())) {
     return {};
   }
   return duplicate;

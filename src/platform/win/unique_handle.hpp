@@ -14,7 +14,6 @@ class UniqueHandle {
   using Handle = typename Traits::Handle;
   static Handle invalid() noexcept { return Traits::invalid(); }
 
-
  public:
   UniqueHandle() noexcept = default;
   explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}

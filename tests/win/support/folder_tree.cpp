@@ -48,8 +48,8 @@ void make_file(const std::wstring& path, std::size_t size, DWORD attributes) {
   if (!file) throw std::runtime_error("cannot make a test file");
   const std::string bytes(size, 'x');
   DWORD written = 0;
-  if (size != 0 && (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(size), &written, nullptr) ||
-                    written != size)) {
+  if (size != 0 &&
+      (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(size), &written, nullptr) || written != size)) {
     throw std::runtime_error("cannot write a test file");
   }
 }
@@ -92,8 +92,9 @@ bool posix_delete_supported(const std::wstring& dir) {
   make_file(scratch, 0);
   bool supported = false;
   {
-    const win::UniqueFile file(::CreateFileW(extended(scratch).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                             FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    const win::UniqueFile file(::CreateFileW(extended(scratch).c_str(), DELETE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
     const DWORD flags = 0x13;  // delete, POSIX semantics, ignore the read-only attribute
     supported = file.valid() && ::SetFileInformationByHandle(file.get(), static_cast<FILE_INFO_BY_HANDLE_CLASS>(21),
                                                              const_cast<DWORD*>(&flags), sizeof flags);
@@ -124,11 +125,11 @@ std::optional<std::string> make_junction(const std::wstring& link, const std::ws
   };
   const DWORD tag = kReparseTagMountPoint;
   std::memcpy(buffer.data(), &tag, sizeof tag);
-  put16(4, 8 + names_bytes);                                     // ReparseDataLength
-  put16(8, 0);                                                   // SubstituteNameOffset
-  put16(10, substitute.size() * sizeof(wchar_t));                // SubstituteNameLength
-  put16(12, (substitute.size() + 1) * sizeof(wchar_t));          // PrintNameOffset
-  put16(14, print.size() * sizeof(wchar_t));                     // PrintNameLength
+  put16(4, 8 + names_bytes);                             // ReparseDataLength
+  put16(8, 0);                                           // SubstituteNameOffset
+  put16(10, substitute.size() * sizeof(wchar_t));        // SubstituteNameLength
+  put16(12, (substitute.size() + 1) * sizeof(wchar_t));  // PrintNameOffset
+  put16(14, print.size() * sizeof(wchar_t));             // PrintNameLength
   std::memcpy(buffer.data() + 16, substitute.c_str(), (substitute.size() + 1) * sizeof(wchar_t));
   std::memcpy(buffer.data() + 16 + (substitute.size() + 1) * sizeof(wchar_t), print.c_str(),
               (print.size() + 1) * sizeof(wchar_t));

@@ -58,8 +58,8 @@ void put_run_value_counted(std::wstring_view name, DWORD type, std::string_view 
   counted.Buffer = const_cast<wchar_t*>(name.data());
   counted.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
   counted.MaximumLength = counted.Length;
-  const NTSTATUS status = NtSetValueKey(key.get(), &counted, 0, type, const_cast<char*>(data.data()),
-                                        static_cast<ULONG>(data.size()));
+  const NTSTATUS status =
+      NtSetValueKey(key.get(), &counted, 0, type, const_cast<char*>(data.data()), static_cast<ULONG>(data.size()));
   if (status != 0) throw std::runtime_error("NtSetValueKey failed: " + std::to_string(status));
 }
 

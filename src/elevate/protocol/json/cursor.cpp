@@ -47,9 +47,7 @@ bool Cursor::fail_at(std::string message, std::size_t offset) {
   return false;
 }
 
-bool Cursor::fail_at_next(std::string message) {
-  return fail_at(std::move(message), std::min(pos_ + 1, text_.size()));
-}
+bool Cursor::fail_at_next(std::string message) { return fail_at(std::move(message), std::min(pos_ + 1, text_.size())); }
 
 bool Cursor::enter() {
   if (budget_ == 1) return fail_at_next("recursion limit exceeded");
@@ -142,16 +140,34 @@ bool Cursor::escape(std::size_t& i) {
   const char kind = text_[i++];
   char decoded = 0;
   switch (kind) {
-    case '"': decoded = '"'; break;
-    case '\\': decoded = '\\'; break;
-    case '/': decoded = '/'; break;
-    case 'b': decoded = '\b'; break;
-    case 'f': decoded = '\f'; break;
-    case 'n': decoded = '\n'; break;
-    case 'r': decoded = '\r'; break;
-    case 't': decoded = '\t'; break;
-    case 'u': return unicode_escape<Decode>(i);
-    default: return fail_at("invalid escape", i);
+    case '"':
+      decoded = '"';
+      break;
+    case '\\':
+      decoded = '\\';
+      break;
+    case '/':
+      decoded = '/';
+      break;
+    case 'b':
+      decoded = '\b';
+      break;
+    case 'f':
+      decoded = '\f';
+      break;
+    case 'n':
+      decoded = '\n';
+      break;
+    case 'r':
+      decoded = '\r';
+      break;
+    case 't':
+      decoded = '\t';
+      break;
+    case 'u':
+      return unicode_escape<Decode>(i);
+    default:
+      return fail_at("invalid escape", i);
   }
   if constexpr (Decode) scratch_.push_back(decoded);
   return true;
@@ -267,8 +283,17 @@ bool Cursor::read_scalar(FoundValue& out) {
       out.text.assign(text);
       return true;
     }
-    case '-': case '0': case '1': case '2': case '3': case '4':
-    case '5': case '6': case '7': case '8': case '9':
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
       out.kind = Kind::Number;
       return read_number(out.number);
     case -1:
@@ -328,8 +353,17 @@ bool Cursor::skip_value(Check check) {
       case 'f':
         if (!read_literal("false")) return false;
         break;
-      case '-': case '0': case '1': case '2': case '3': case '4':
-      case '5': case '6': case '7': case '8': case '9': {
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9': {
         if (converted) {
           NumberValue number;
           if (!read_number(number)) return false;

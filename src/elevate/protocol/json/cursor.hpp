@@ -83,8 +83,10 @@ class Cursor {
     std::string_view key;
     for (;;) {
       switch (next_member(first, key)) {
-        case Member::Failed: return false;
-        case Member::End: return true;
+        case Member::Failed:
+          return false;
+        case Member::End:
+          return true;
         case Member::Key:
           if (!on_member(key)) return false;
           break;

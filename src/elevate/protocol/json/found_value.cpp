@@ -52,12 +52,24 @@ std::string quoted_for_message(std::string_view text) {
     char32_t code_point = 0;
     const std::size_t length = decode_utf8(text, i, code_point);
     switch (code_point) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case 0: out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case 0:
+        out += "\\0";
+        break;
       default:
         if (is_printable(code_point)) {
           out.append(text, i, length);
@@ -73,12 +85,18 @@ std::string quoted_for_message(std::string_view text) {
 
 std::string describe(const FoundValue& value) {
   switch (value.kind) {
-    case FoundValue::Kind::Null: return "null";
-    case FoundValue::Kind::Boolean: return value.boolean ? "boolean `true`" : "boolean `false`";
-    case FoundValue::Kind::Number: return std::visit(NumberDescription{}, value.number);
-    case FoundValue::Kind::String: return "string " + quoted_for_message(value.text);
-    case FoundValue::Kind::Sequence: return "sequence";
-    case FoundValue::Kind::Map: return "map";
+    case FoundValue::Kind::Null:
+      return "null";
+    case FoundValue::Kind::Boolean:
+      return value.boolean ? "boolean `true`" : "boolean `false`";
+    case FoundValue::Kind::Number:
+      return std::visit(NumberDescription{}, value.number);
+    case FoundValue::Kind::String:
+      return "string " + quoted_for_message(value.text);
+    case FoundValue::Kind::Sequence:
+      return "sequence";
+    case FoundValue::Kind::Map:
+      return "map";
   }
   return {};
 }

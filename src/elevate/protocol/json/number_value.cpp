@@ -38,7 +38,8 @@ long long leading_exponent(std::string_view digits_and_rest) {
     bool negative = false;
     if (digits_and_rest[i] == '+' || digits_and_rest[i] == '-') negative = digits_and_rest[i++] == '-';
     constexpr long long kSaturated = 1LL << 40;
-    for (; i < digits_and_rest.size() && exponent < kSaturated; ++i) exponent = exponent * 10 + (digits_and_rest[i] - '0');
+    for (; i < digits_and_rest.size() && exponent < kSaturated; ++i)
+      exponent = exponent * 10 + (digits_and_rest[i] - '0');
     if (negative) exponent = -exponent;
   }
   return leading + exponent;

@@ -12,6 +12,8 @@ struct CodePointRange {
   char32_t last;
 };
 
+// One row of five ranges per line, as generated.
+// clang-format off
 constexpr CodePointRange kNonPrintableRanges[] = {
     {0x0, 0x1F}, {0x7F, 0xA0}, {0xAD, 0xAD}, {0x378, 0x379}, {0x380, 0x383},
     {0x38B, 0x38B}, {0x38D, 0x38D}, {0x3A2, 0x3A2}, {0x530, 0x530}, {0x557, 0x558},
@@ -155,6 +157,7 @@ constexpr CodePointRange kNonPrintableRanges[] = {
     {0x2B81E, 0x2B81F}, {0x2CEA2, 0x2CEAF}, {0x2EBE1, 0x2F7FF}, {0x2FA1E, 0x2FFFF}, {0x3134B, 0xE00FF},
     {0xE01F0, 0x10FFFF},
 };
+// clang-format on
 
 }  // namespace
 
@@ -162,7 +165,7 @@ bool is_printable(char32_t code_point) {
   if (code_point >= 0x20 && code_point < 0x7F) return true;
   // The first range whose last code point is not below code_point.
   const auto* range = std::lower_bound(std::begin(kNonPrintableRanges), std::end(kNonPrintableRanges), code_point,
-                                      [](const CodePointRange& r, char32_t cp) { return r.last < cp; });
+                                       [](const CodePointRange& r, char32_t cp) { return r.last < cp; });
   return range == std::end(kNonPrintableRanges) || code_point < range->first;
 }
 

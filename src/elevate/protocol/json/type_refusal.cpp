@@ -7,15 +7,31 @@ namespace {
 std::optional<FoundValue::Kind> kind_beginning_with(int c) {
   using Kind = FoundValue::Kind;
   switch (c) {
-    case 'n': return Kind::Null;
-    case 't': case 'f': return Kind::Boolean;
-    case '"': return Kind::String;
-    case '[': return Kind::Sequence;
-    case '{': return Kind::Map;
-    case '-': case '0': case '1': case '2': case '3': case '4':
-    case '5': case '6': case '7': case '8': case '9':
+    case 'n':
+      return Kind::Null;
+    case 't':
+    case 'f':
+      return Kind::Boolean;
+    case '"':
+      return Kind::String;
+    case '[':
+      return Kind::Sequence;
+    case '{':
+      return Kind::Map;
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
       return Kind::Number;
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 

@@ -17,11 +17,16 @@ struct SecondByte {
 
 SecondByte second_byte_range(std::uint8_t lead) {
   switch (lead) {
-    case 0xE0: return {0xA0, 0xBF};
-    case 0xED: return {0x80, 0x9F};
-    case 0xF0: return {0x90, 0xBF};
-    case 0xF4: return {0x80, 0x8F};
-    default: return {0x80, 0xBF};
+    case 0xE0:
+      return {0xA0, 0xBF};
+    case 0xED:
+      return {0x80, 0x9F};
+    case 0xF0:
+      return {0x90, 0xBF};
+    case 0xF4:
+      return {0x80, 0x8F};
+    default:
+      return {0x80, 0xBF};
   }
 }
 
@@ -61,8 +66,8 @@ std::optional<Utf8Fault> find_utf8_fault(std::string_view text) {
     for (std::size_t k = 1; k < length; ++k) {
       if (i + k == size) return Utf8Fault{i, 0};
       const std::uint8_t b = bytes[i + k];
-      const bool allowed = k == 1 ? (b >= second_byte_range(lead).low && b <= second_byte_range(lead).high)
-                                  : continuation(b);
+      const bool allowed =
+          k == 1 ? (b >= second_byte_range(lead).low && b <= second_byte_range(lead).high) : continuation(b);
       if (!allowed) return Utf8Fault{i, k};
     }
     i += length;
