@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/os_error.hpp"
-#include "elevate/protocol/response_file.hpp"
+#include "elevate/response/response_file.hpp"
 #include "engine/clean/system_cleaner.hpp"
 #include "startup/startup_registry.hpp"
 
