@@ -1,30 +1,23 @@
 #include "elevate/dispatch/action_data.hpp"
 
+#include "wire/action_data_json.hpp"
+
 namespace tarnwick {
 
 const char* wire_name(StartupScope scope) {
   switch (scope) {
     case StartupScope::HklmRun:
-      return "hklm-run";
+      return wire::kScopeHklmRun.data();  // a literal: NUL-terminated
   }
-  return "hklm-run";  // unreachable: the enumeration has one value
+  return wire::kScopeHklmRun.data();  // unreachable: the enumeration has one value
 }
 
 nlohmann::json clean_system_data(std::uint64_t removed_bytes) {
-  nlohmann::json data = nlohmann::json::object();
-  data["removed_bytes"] = removed_bytes;  // std::uint64_t: an unsigned number
-  return data;
+  return wire::clean_system_json<nlohmann::json>(removed_bytes);
 }
 
 nlohmann::json startup_entry_data(const StartupEntry& entry) {
-  // A document object: whatever the order here, the members are written in
-  // key order ("command", "enabled", "name", "scope").
-  nlohmann::json object = nlohmann::json::object();
-  object["name"] = entry.name;
-  object["command"] = entry.command;
-  object["scope"] = wire_name(entry.scope);
-  object["enabled"] = entry.enabled;
-  return object;
+  return wire::startup_entry_json<nlohmann::json>(entry.name, entry.command, entry.enabled, wire_name(entry.scope));
 }
 
 nlohmann::json startup_list_data(const std::vector<StartupEntry>& entries) {
@@ -35,10 +28,7 @@ nlohmann::json startup_list_data(const std::vector<StartupEntry>& entries) {
 }
 
 nlohmann::json startup_set_data(const std::string& name, bool enabled) {
-  nlohmann::json data = nlohmann::json::object();
-  data["enabled"] = enabled;
-  data["name"] = name;
-  return data;
+  return wire::startup_set_json<nlohmann::json>(name, enabled);
 }
 
 }  // namespace tarnwick

@@ -1,7 +1,7 @@
 #pragma once
 
-// The "data" of each action's successful response, as it goes on the wire.
-// Every member name, its value's shape and the scope's wire name live here.
+// The "data" of each action's successful response, as it goes on the wire:
+// the shapes of src/wire/action_data_json.hpp, over the helper's own types.
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 
 namespace tarnwick {
 
-// "hklm-run": the name an entry's "scope" member gives its Run key.
+// The name an entry's "scope" member gives its Run key.
 const char* wire_name(StartupScope scope);
 
 // clean-system: {"removed_bytes":N}, N an unsigned number.

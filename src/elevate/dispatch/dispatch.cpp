@@ -5,6 +5,7 @@
 
 #include "elevate/dispatch/action_data.hpp"
 #include "startup/startup_entries.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 namespace {
@@ -31,7 +32,7 @@ ActionResult set(StartupRegistry& registry, const StartupHklmSet& request, OsErr
   const auto& listed = entries.value();
   const bool known =
       std::any_of(listed.begin(), listed.end(), [&](const StartupEntry& entry) { return entry.name == request.name; });
-  if (!known) return ActionResult::error("unknown HKLM startup entry: " + request.name);
+  if (!known) return ActionResult::error(std::string(wire::kRefusalUnknownEntry) + request.name);
 
   auto written = set_startup_enabled(registry, request.name, request.enabled);
   if (!written) return ActionResult::error(describe(written.error()));

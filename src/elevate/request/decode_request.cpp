@@ -3,22 +3,24 @@
 #include "elevate/request/hex_payload.hpp"
 #include "elevate/request/request_reader.hpp"
 #include "elevate/request/json/utf8_check.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 namespace {
 
 std::string utf8_refusal(const json::Utf8Fault& fault) {
   if (fault.length == 0) {
-    return "bad request payload: incomplete utf-8 byte sequence from index " + std::to_string(fault.index);
+    return std::string(wire::kRefusalBadPayload) + "incomplete utf-8 byte sequence from index " +
+           std::to_string(fault.index);
   }
-  return "bad request payload: invalid utf-8 sequence of " + std::to_string(fault.length) + " bytes from index " +
-         std::to_string(fault.index);
+  return std::string(wire::kRefusalBadPayload) + "invalid utf-8 sequence of " + std::to_string(fault.length) +
+         " bytes from index " + std::to_string(fault.index);
 }
 
 std::string json_refusal(std::string_view text, const json::ReadError& error) {
   // Line and column are worked out only now, from the offset alone.
   const json::TextPosition position = json::position_of(text, error.offset);
-  return "bad request json: " + error.message + " at line " + std::to_string(position.line) + " column " +
+  return std::string(wire::kRefusalBadJson) + error.message + " at line " + std::to_string(position.line) + " column " +
          std::to_string(position.column);
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "common/hex.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 namespace {
@@ -25,15 +26,29 @@ void append_json_string(std::string& out, std::string_view text) {
   out += '"';
 }
 
+// `"key":`
+void append_key(std::string& out, std::string_view key) {
+  append_json_string(out, key);
+  out += ':';
+}
+
 }  // namespace
 
 std::string request_document(const HelperRequest& request) {
-  std::string document = R"({"action":{"action":)";
+  std::string document = "{";
+  append_key(document, wire::kMemberAction);
+  document += '{';
+  append_key(document, wire::kMemberAction);
   append_json_string(document, wire_name(request.action));
   if (const auto* set = std::get_if<StartupHklmSet>(&request.action)) {
-    document += R"(,"args":{"name":)";
+    document += ',';
+    append_key(document, wire::kMemberArgs);
+    document += '{';
+    append_key(document, wire::kMemberName);
     append_json_string(document, set->name);
-    document += set->enabled ? R"(,"enabled":true})" : R"(,"enabled":false})";
+    document += ',';
+    append_key(document, wire::kMemberEnabled);
+    document += set->enabled ? "true}" : "false}";
   }
   document += "}}";
   return document;

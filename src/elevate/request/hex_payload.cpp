@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "common/hex.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 namespace {
@@ -24,7 +26,7 @@ constexpr std::array<std::uint8_t, 256> kDigitValue = make_digit_values();
 }  // namespace
 
 Result<std::string> payload_from_hex(std::string_view request_text) {
-  if (request_text.size() % 2 != 0) return error_text("bad request payload: odd hex length");
+  if (request_text.size() % 2 != 0) return error_text(std::string(wire::kRefusalBadPayload) + "odd hex length");
   std::string payload(request_text.size() / 2, '\0');
   const auto* in = reinterpret_cast<const unsigned char*>(request_text.data());
   for (std::size_t i = 0; i < payload.size(); ++i) {
@@ -34,7 +36,7 @@ Result<std::string> payload_from_hex(std::string_view request_text) {
     if (low == kNotDigit || (high == kNotDigit && first != '+')) {
       // A non-ASCII byte is never a digit, so a pair holding any byte of a
       // multi-byte character is refused here too.
-      return error_text("bad request payload: invalid digit found in string");
+      return error_text(std::string(wire::kRefusalBadPayload) + "invalid digit found in string");
     }
     payload[i] = static_cast<char>(high == kNotDigit ? low : high * 16 + low);
   }

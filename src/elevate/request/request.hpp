@@ -6,6 +6,8 @@
 #include <string_view>
 #include <variant>
 
+#include "wire/protocol.hpp"
+
 namespace tarnwick {
 
 // The three actions a request can ask for. The wire names are the texts the
@@ -27,7 +29,8 @@ struct HelperRequest {
 enum class ActionKind { CleanSystem, StartupHklmList, StartupHklmSet };
 
 // Wire names by ActionKind: the one table of them.
-inline constexpr std::array<std::string_view, 3> kWireNames = {"clean-system", "startup-hklm-list", "startup-hklm-set"};
+inline constexpr std::array<std::string_view, 3> kWireNames = {wire::kActionCleanSystem, wire::kActionStartupHklmList,
+                                                               wire::kActionStartupHklmSet};
 static_assert(kWireNames.size() == std::variant_size_v<HelperAction>);
 
 inline ActionKind kind_of(const HelperAction& action) { return static_cast<ActionKind>(action.index()); }

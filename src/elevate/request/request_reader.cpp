@@ -64,13 +64,13 @@ bool RequestReader::read(HelperRequest& out) {
 bool RequestReader::read_request_object(HelperAction& action) {
   bool has_action = false;
   const bool walked = in_.enter() && in_.walk_members([&](std::string_view key) {
-    if (key != "action") return skip_ignored_member();
-    if (has_action) return give_up_with('}', duplicate_field("action"));
+    if (key != wire::kMemberAction) return skip_ignored_member();
+    if (has_action) return give_up_with('}', duplicate_field(wire::kMemberAction));
     has_action = true;
     return in_.expect_colon() && read_action(action);
   });
   if (!walked) return false;
-  if (!has_action) return give_up_with('}', missing_field("action"));
+  if (!has_action) return give_up_with('}', missing_field(wire::kMemberAction));
   in_.close();
   return true;
 }
@@ -114,8 +114,8 @@ bool RequestReader::read_action_object(HelperAction& action) {
   std::optional<KeptArgs> kept;
   bool has_args = false;
   const bool walked = in_.enter() && in_.walk_members([&](std::string_view key) {
-    if (key == "action") {
-      if (tag) return give_up_with('}', duplicate_field("action"));
+    if (key == wire::kMemberAction) {
+      if (tag) return give_up_with('}', duplicate_field(wire::kMemberAction));
       ActionKind kind{};
       if (!in_.expect_colon() || !read_tag(kind)) return false;
       tag = kind;
@@ -123,8 +123,8 @@ bool RequestReader::read_action_object(HelperAction& action) {
       auto refusal = apply_kept_args(*kept, kind, action);
       return !refusal || give_up_with('}', std::move(*refusal));
     }
-    if (key == "args") {
-      if (has_args) return give_up_with('}', duplicate_field("args"));
+    if (key == wire::kMemberArgs) {
+      if (has_args) return give_up_with('}', duplicate_field(wire::kMemberArgs));
       has_args = true;
       if (!in_.expect_colon()) return false;
       if (tag) return read_args(*tag, action);
@@ -133,9 +133,9 @@ bool RequestReader::read_action_object(HelperAction& action) {
     return skip_ignored_member();
   });
   if (!walked) return false;
-  if (!tag) return give_up_with('}', missing_field("action"));
+  if (!tag) return give_up_with('}', missing_field(wire::kMemberAction));
   if (!has_args) {
-    if (*tag == ActionKind::StartupHklmSet) return give_up_with('}', missing_field("args"));
+    if (*tag == ActionKind::StartupHklmSet) return give_up_with('}', missing_field(wire::kMemberArgs));
     action = unit_action(*tag);
   }
   in_.close();

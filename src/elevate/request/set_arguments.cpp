@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+#include "wire/protocol.hpp"
+
 namespace tarnwick {
 namespace {
 
@@ -11,10 +13,10 @@ using Kind = json::FoundValue::Kind;
 
 // In the order their absence is refused.
 constexpr SetArguments::Field kFields[] = {
-    {"name",
+    {wire::kMemberName,
      {"a string", json::kinds_of(Kind::String), json::WrongContainer::Unread},
      [](StartupHklmSet& out, FoundValue&& value) { out.name = std::move(value.text); }},
-    {"enabled",
+    {wire::kMemberEnabled,
      {"a boolean", json::kinds_of(Kind::Boolean), json::WrongContainer::Unread},
      [](StartupHklmSet& out, FoundValue&& value) { out.enabled = value.boolean; }},
 };

@@ -38,12 +38,12 @@ Result<std::string> encode_response(const ActionResult& result) {
   try {
     // The envelope is written field by field so that "status" comes first.
     if (result.is_error()) {
-      out += R"({"status":"err","error":)";
+      out += wire::kErrEnvelopeStart;
       append_json(out, nlohmann::json(result.error_message()));
     } else {
       if (has_non_finite_number(result.data_value()))
         return error_text("response data holds a number that is not finite");
-      out += R"({"status":"ok","data":)";
+      out += wire::kOkEnvelopeStart;
       append_json(out, result.data_value());
     }
   } catch (const nlohmann::json::exception& e) {

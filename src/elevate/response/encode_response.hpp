@@ -5,11 +5,12 @@
 
 #include "common/result.hpp"
 #include "elevate/dispatch/action_result.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 
 // Written in place of a response that cannot be encoded.
-inline constexpr std::string_view kFallbackResponse = R"({"status":"err","error":"serialize"})";
+using wire::kFallbackResponse;
 
 // The response envelope as compact JSON bytes: "status" first, then "data"
 // or "error". Fails when the text is not valid UTF-8 or a number is NaN or
