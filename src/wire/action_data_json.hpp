@@ -2,10 +2,10 @@
 
 // The "data" of each action's successful answer, built once for both sides:
 // the helper writes it into the response, the client prints the same form.
-// `Json` is a JSON document type with nlohmann::json's interface (object(),
-// operator[] by key); the callers instantiate these in their .cpp files, so
-// no header needs the library. Document objects: the members come out in key
-// order, whatever the order here.
+// `Json` is the JSON library's document type (Json::object(), operator[] by
+// key); the callers instantiate these in their .cpp files, so no header needs
+// the library. Document objects: the members come out in key order, whatever
+// the order here.
 
 #include <cstdint>
 #include <string>
