@@ -7,6 +7,7 @@
 #include "support/hex.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/machine_state.hpp"
 #include "win/support/run_folders.hpp"
 #include "win/support/startup_keys.hpp"
 #include "win/support/system_folders.hpp"
@@ -25,10 +26,12 @@ std::wstring windows_temp() { return system_windows_directory_path() + L"\\Temp"
 class ClientExe : public ::testing::Test {
  protected:
   void SetUp() override {
+    TARNWICK_SKIP_UNLESS_MACHINE_STATE();
     reset_to_alpha_and_tool();
     folders_before_ = run_folders();
   }
   void TearDown() override {
+    if (IsSkipped()) return;
     EXPECT_EQ(run_folders(), folders_before_) << "a per-run folder was left behind";
     reset_startup_keys();
   }
