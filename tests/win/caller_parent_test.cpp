@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/win/unique_handle.hpp"
 #include "win/support/helper_process.hpp"
@@ -24,14 +23,9 @@ const std::wstring kOddHex = L"7";
 constexpr char kOddHexResponse[] = R"({"status":"err","error":"bad request payload: odd hex length"})";
 constexpr char kOlder[] = "an older, longer response from an earlier run\r\n";
 
-struct Started {
-  win::UniqueKernelHandle process;
-  win::UniqueKernelHandle thread;
-};
-
 // The helper itself, started suspended: a process that never runs a line of
 // its own, only stands as the parent.
-Started start_stand_in_parent() {
+StartedProcess start_stand_in_parent() {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring line = L"\"" + helper_exe_path() + L"\"";
@@ -42,30 +36,7 @@ Started start_stand_in_parent() {
   return {win::UniqueKernelHandle(process.hProcess), win::UniqueKernelHandle(process.hThread)};
 }
 
-// The helper with `parent` as its parent process, suspended.
-Started start_helper_under(HANDLE parent, const std::wstring& arguments) {
-  SIZE_T size = 0;
-  ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-  std::vector<BYTE> storage(size);
-  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-  EXPECT_TRUE(::InitializeProcThreadAttributeList(attributes, 1, 0, &size));
-  EXPECT_TRUE(::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof(parent),
-                                          nullptr, nullptr));
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof(startup);
-  startup.lpAttributeList = attributes;
-  std::wstring line = L"\"" + helper_exe_path() + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessW(helper_exe_path().c_str(), line.data(), nullptr, nullptr, FALSE,
-                                        EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr, nullptr,
-                                        &startup.StartupInfo, &process);
-  EXPECT_TRUE(started) << "CreateProcessW: " << ::GetLastError();
-  ::DeleteProcThreadAttributeList(attributes);
-  if (!started) return {};
-  return {win::UniqueKernelHandle(process.hProcess), win::UniqueKernelHandle(process.hThread)};
-}
-
-DWORD resume_and_wait(Started& helper) {
+DWORD resume_and_wait(StartedProcess& helper) {
   ::ResumeThread(helper.thread.get());
   EXPECT_EQ(::WaitForSingleObject(helper.process.get(), 60000), WAIT_OBJECT_0);
   DWORD status = ~DWORD{0};
@@ -101,14 +72,15 @@ TEST(CallerParent, OnlyAParentStillRunningGetsTheResponse) {
     const std::wstring response = dir + L"\\response-" + std::to_wstring(n++) + L".json";
     if (c.existing_file) write_file_bytes(response, kOlder);
 
-    Started parent = start_stand_in_parent();
+    StartedProcess parent = start_stand_in_parent();
     ASSERT_TRUE(parent.process) << c.what;
-    Started helper = start_helper_under(parent.process.get(), kOddHex + L" \"" + response + L"\"");
-    ASSERT_TRUE(helper.process) << c.what;
+    StartedProcess helper =
+        start_helper_under_parent(parent.process.get(), kOddHex + L" \"" + response + L"\"", CREATE_SUSPENDED);
+    ASSERT_TRUE(helper.process) << c.what << ": " << ::GetLastError();
     if (c.parent != Parent::Running) {
       ::TerminateProcess(parent.process.get(), 0);
       ASSERT_EQ(::WaitForSingleObject(parent.process.get(), 60000), WAIT_OBJECT_0) << c.what;
-      if (c.parent == Parent::ExitedGone) parent = Started{};
+      if (c.parent == Parent::ExitedGone) parent = StartedProcess{};
     }
     EXPECT_EQ(resume_and_wait(helper), 1u) << c.what;  // the same status either way
     if (c.parent == Parent::Running) ::TerminateProcess(parent.process.get(), 0);
