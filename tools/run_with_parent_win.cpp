@@ -16,7 +16,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "client/replaceable_helper.hpp"
 #include "common/utf.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
-#include "platform/win/unique_handle.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
 namespace {

@@ -12,9 +12,9 @@
 #include "client/helper_runner_win.hpp"
 #include "client/token_win.hpp"
 #include "common/hex.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
 namespace {

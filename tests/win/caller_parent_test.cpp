@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 #include "win/support/helper_process.hpp"
 
 namespace tarnwick::test {

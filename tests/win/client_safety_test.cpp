@@ -15,7 +15,7 @@
 #include "client/replaceable_helper_win.hpp"
 #include "client/run_folder_win.hpp"
 #include "client/token_win.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
 #include "win/support/run_folders.hpp"

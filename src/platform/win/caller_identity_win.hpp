@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "platform/caller_check.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::win {
 

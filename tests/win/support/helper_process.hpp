@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::test {
 
