@@ -7,6 +7,8 @@
 // window, a wait with a time limit, and the folder removed afterwards,
 // whatever happened. Windows builds only (helper_runner_win.cpp).
 
+#include <windows.h>
+
 #include <chrono>
 #include <string>
 
@@ -18,6 +20,8 @@ struct LaunchOptions {
   std::wstring helper_path;  // made absolute against the current folder
   std::chrono::milliseconds timeout{std::chrono::minutes(10)};
   bool elevate = true;  // false: CreateProcessW, no consent prompt, same rights as the caller
+  HWND owner_window = nullptr;            // owner of the consent prompt
+  bool allow_replaceable_helper = false;  // start a helper in a folder the user can write
 };
 
 class WinHelperRunner final : public HelperRunner {
