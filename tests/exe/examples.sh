@@ -30,7 +30,7 @@ x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -I "$pref
 echo "ok   examples/c built from tarnwick_client.h and tarnwick-client.lib"
 
 cmake -S "$root/examples/cpp" -B "$work/cpp" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "-DCMAKE_PREFIX_PATH=$prefix" \
+  --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "-Dtarnwick_DIR=$prefix/lib/cmake/tarnwick" \
   "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Wpedantic -Werror" >/dev/null
 cmake --build "$work/cpp" >/dev/null
 cp "$work/cpp/startup-example.exe" "$app/cpp-example.exe"
