@@ -27,19 +27,23 @@ target_link_libraries(tarnwick_client_win PUBLIC uuid)
 if(MINGW)
   target_link_options(tarnwick_client_win INTERFACE -static)
 endif()
+# The client's closure: the layers it links (cmake/layers.cmake), none of the
+# helper's.
+set(tarnwick_client_closure tarnwick_client_win tarnwick_client tarnwick_platform_win tarnwick_platform
+                            tarnwick_common tarnwick_wire tarnwick_json tarnwick_warnings)
+foreach(target ${tarnwick_client_closure})
+  string(REGEX REPLACE "^tarnwick_" "" name ${target})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+endforeach()
 set_target_properties(tarnwick_client_win PROPERTIES EXPORT_NAME client)
 set_target_properties(tarnwick_client PROPERTIES EXPORT_NAME client_portable)
-set_target_properties(tarnwick_core PROPERTIES EXPORT_NAME core)
-set_target_properties(tarnwick_win PROPERTIES EXPORT_NAME win)
-set_target_properties(tarnwick_json PROPERTIES EXPORT_NAME json)
-set_target_properties(tarnwick_warnings PROPERTIES EXPORT_NAME warnings)
 
-install(TARGETS tarnwick_client_win tarnwick_client tarnwick_core tarnwick_win tarnwick_json tarnwick_warnings
-                tarnwick_client_dll
+install(TARGETS ${tarnwick_client_closure} tarnwick_client_dll
         EXPORT tarnwick-targets
         RUNTIME DESTINATION bin
         LIBRARY DESTINATION lib
-        ARCHIVE DESTINATION lib)
+        ARCHIVE DESTINATION lib
+        INCLUDES DESTINATION include/tarnwick)
 install(FILES include/tarnwick_client.h DESTINATION include)
 install(FILES ${CMAKE_BINARY_DIR}/tarnwick-client.lib src/client/c_api/tarnwick_client.def DESTINATION lib)
 install(TARGETS tarnwick-helper tarnwick-client RUNTIME DESTINATION bin)

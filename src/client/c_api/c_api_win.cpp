@@ -16,7 +16,7 @@
 
 #include "client/client.hpp"
 #include "client/helper_runner_win.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 struct tarnwick_client {
   tarnwick::client::LaunchOptions options;
