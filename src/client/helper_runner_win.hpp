@@ -19,7 +19,7 @@ namespace tarnwick::client {
 struct LaunchOptions {
   std::wstring helper_path;  // made absolute against the current folder
   std::chrono::milliseconds timeout{std::chrono::minutes(10)};
-  bool elevate = true;  // false: CreateProcessW, no consent prompt, same rights as the caller
+  bool elevate = true;                    // false: CreateProcessW, no consent prompt, same rights as the caller
   HWND owner_window = nullptr;            // owner of the consent prompt
   bool allow_replaceable_helper = false;  // start a helper in a folder the user can write
 };
