@@ -7,6 +7,8 @@
 // window, a wait with a time limit, and the folder removed afterwards,
 // whatever happened. Windows builds only (helper_runner_win.cpp).
 
+#include <windows.h>
+
 #include <chrono>
 #include <string>
 
@@ -25,6 +27,7 @@ struct LaunchOptions {
   // take it over. True skips that check: for development and tests only
   // (under Wine every file is the user's).
   bool allow_replaceable_helper = false;
+  HWND owner_window = nullptr;  // owner of the consent prompt
 };
 
 class WinHelperRunner final : public HelperRunner {
