@@ -5,6 +5,7 @@
 #include "client/client.hpp"
 #include "client/entry_table.hpp"
 #include "client/human_units.hpp"
+#include "wire/action_data_json.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -15,8 +16,7 @@ constexpr std::string_view kProgram = "tarnwick-client: ";
 std::string entries_json(const std::vector<StartupEntry>& entries) {
   nlohmann::json array = nlohmann::json::array();
   for (const StartupEntry& entry : entries) {
-    array.push_back(
-        {{"command", entry.command}, {"enabled", entry.enabled}, {"name", entry.name}, {"scope", "hklm-run"}});
+    array.push_back(wire::startup_entry_json<nlohmann::json>(entry.name, entry.command, entry.enabled));
   }
   return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -50,7 +50,7 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console) 
     case CliCommand::Clean: {
       const auto removed = client.clean_system();
       if (report_failure(removed, console, status)) return status;
-      console.out(options.json ? "{\"removed_bytes\":" + std::to_string(removed.value()) + "}\n"
+      console.out(options.json ? wire::clean_system_json<nlohmann::json>(removed.value()).dump() + "\n"
                                : "Freed " + human_bytes(removed.value()) + "\n");
       return kCliOk;
     }
