@@ -54,6 +54,10 @@ empty_system_folders() {
 wineserver -p  # one server for the whole run
 export TARNWICK_WINESERVER_HELD=1
 wine() { "$root/tools/wine-run" "$@"; }
+# Wine's background processes (services.exe, winedevice.exe) start with the
+# first program and live as long as the server: start them here, away from
+# the pipes of the timed commands' output, which they would otherwise hold.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 cleanup() {
   wine reg delete "$run_key" /f >/dev/null 2>&1 || true
   wine reg delete "$approved_key" /f >/dev/null 2>&1 || true
