@@ -38,7 +38,7 @@ TEST(WindowsPathSyntax, EachFormWithItsPrefixAndComponents) {
       {u"..\\x/./y", F::Relative, u"", {"..", "x", ".", "y"}},
       {u"1:\\x", F::Relative, u"", {"1:", "x"}},
       {u"\\Windows", F::Rooted, u"", {"Windows"}},
-      {u"/??/C:/x", F::Rooted, u"", {"??", "C:", "x"}},  // only backslashes make the object form
+      {u"/?\x3f/C:/x", F::Rooted, u"", {"??", "C:", "x"}},  // only backslashes make the object form
       {u"C:", F::DriveRelative, u"C:", {}},
       {u"c:Windows", F::DriveRelative, u"c:", {"Windows"}},
       {u"C:\\", F::DriveAbsolute, u"C:", {}},
