@@ -18,6 +18,13 @@ struct LaunchOptions {
   std::wstring helper_path;  // made absolute against the current folder
   std::chrono::milliseconds timeout{std::chrono::minutes(10)};
   bool elevate = true;  // false: CreateProcessW, no consent prompt, same rights as the caller
+  // Before the helper gets administrator rights (elevate, or a caller that
+  // is itself elevated), it is refused when the user without those rights
+  // could replace it: the exe or a folder above it owned by that user, or
+  // letting them write, delete, add beside it, change its permissions or
+  // take it over. True skips that check: for development and tests only
+  // (under Wine every file is the user's).
+  bool allow_replaceable_helper = false;
 };
 
 class WinHelperRunner final : public HelperRunner {

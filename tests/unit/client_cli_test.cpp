@@ -36,11 +36,14 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
   clean_all.direct = true;
   CliOptions long_timeout = options(CliCommand::List);
   long_timeout.timeout = 86400s;
+  CliOptions replaceable = options(CliCommand::List);
+  replaceable.allow_replaceable_helper = true;
   const Case cases[] = {
       {{"list"}, options(CliCommand::List)},
       {{"list", "--json"}, list_json},
       {{"--json", "list"}, list_json},
       {{"--timeout", "86400", "list"}, long_timeout},
+      {{"list", "--allow-replaceable-helper"}, replaceable},
       {{"clean", "--json", "--helper", "C:\\h d\\tarnwick-helper.exe", "--timeout", "30", "--direct"}, clean_all},
       {{"enable", "Tool"}, options(CliCommand::Enable, "Tool")},
       {{"disable", "Tool"}, options(CliCommand::Disable, "Tool")},
@@ -340,8 +343,9 @@ TEST(ClientCli, UsageErrorsAndHelpStartNothing) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out, kCliHelp);
   EXPECT_FALSE(help.runner_options.has_value());
-  for (const char* documented : {"list", "enable NAME", "disable NAME", "clean", "--json", "--helper PATH",
-                                 "--timeout SECONDS", "--direct", "exit status", "  3  "}) {
+  for (const char* documented :
+       {"list", "enable NAME", "disable NAME", "clean", "--json", "--helper PATH", "--timeout SECONDS", "--direct",
+        "--allow-replaceable-helper", "exit status", "  3  "}) {
     EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
   }
 }

@@ -18,6 +18,7 @@
 #include "platform/win/wide_win.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/machine_state.hpp"
 #include "win/support/system_folders.hpp"
 
 namespace tarnwick::clean {
@@ -70,6 +71,7 @@ TEST(CleanWinSystem, TheWindowsDirectoryIsTheSystemsWhateverWindirSays) {
 }
 
 TEST(CleanWinSystem, EmptiesBothOfTheSystemsTargetsAndLeavesADecoyWindirAlone) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const test::OwnedSystemFolders system;
   const std::wstring decoy = test::make_temp_dir() + L"\\Windows";
   add_system_files(decoy);
@@ -97,6 +99,7 @@ TEST(CleanWinSystem, EmptiesBothOfTheSystemsTargetsAndLeavesADecoyWindirAlone) {
 }
 
 TEST(CleanWinSystem, ReturnsZeroAndTouchesNothingWhenThereIsNothingToRemove) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const test::OwnedSystemFolders system;
   make_file(system.download() + L"\\empty", 0);
   make_file(system.temp() + L"\\empty", 0);
