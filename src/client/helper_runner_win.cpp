@@ -5,11 +5,14 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "client/run_folder_win.hpp"
+#include "common/utf.hpp"
 #include "platform/win/os_error_text.hpp"
 #include "platform/win/system_text_win.hpp"
 #include "platform/win/unique_handle.hpp"
+#include "platform/win/wide.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -20,14 +23,28 @@ static_assert(kErrorCancelled == ERROR_CANCELLED);
 constexpr std::size_t kMaxCommandLine = 32767;
 
 Err<ClientError> os_failure(ErrorKind kind, const std::string& what, DWORD code) {
-  return Err<ClientError>{ClientError{kind, what + ": " + win::os_error_text(code), std::nullopt, code}};
+  return Err<ClientError>{ClientError{kind, what + ": " + win::os_error_text(code), std::nullopt, code, 0}};
 }
+
+// A path for a message (lossy only for text no real path holds).
+std::string path_text(const std::wstring& path) { return utf16_to_utf8_lossy(win::as_utf16(path)); }
 
 Outcome<std::wstring> full_path(const std::wstring& path) {
   auto full = win::read_system_text(
       [&](wchar_t* buffer, DWORD units) -> DWORD { return ::GetFullPathNameW(path.c_str(), units, buffer, nullptr); });
-  if (!full) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", full.error().code);
+  if (!full) return os_failure(ErrorKind::LaunchFailed, path_text(path), full.error().code);
   return std::wstring(win::as_wide(full.value()));
+}
+
+// Whether this process already has administrator rights (an elevated token):
+// then "runas" would add nothing but the shell. Unknown counts as not.
+bool process_is_elevated() {
+  win::UniqueKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+         elevation.TokenIsElevated != 0;
 }
 
 std::wstring system_directory() {
@@ -52,11 +69,12 @@ class ComScope {
 };
 
 Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, const std::wstring& parameters,
-                                                const std::wstring& directory) {
+                                                const std::wstring& directory, HWND owner) {
   const ComScope com;
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.hwnd = owner;
   info.lpVerb = L"runas";
   info.lpFile = helper.c_str();
   info.lpParameters = parameters.c_str();
@@ -64,7 +82,7 @@ Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, cons
   info.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&info)) {
     const DWORD code = ::GetLastError();
-    return Err{launch_error(code, "cannot start the helper", win::os_error_text(code))};
+    return Err{launch_error(code, path_text(helper), win::os_error_text(code))};
   }
   win::UniqueKernelHandle process(info.hProcess);
   if (!process) return client_error(ErrorKind::LaunchFailed, "the helper was started without a process to wait for");
@@ -78,7 +96,7 @@ Outcome<win::UniqueKernelHandle> start_directly(const std::wstring& helper, std:
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(helper.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
-    return os_failure(ErrorKind::LaunchFailed, "cannot start the helper", ::GetLastError());
+    return os_failure(ErrorKind::LaunchFailed, path_text(helper), ::GetLastError());
   }
   const win::UniqueKernelHandle thread(process.hThread);
   return win::UniqueKernelHandle(process.hProcess);
@@ -112,7 +130,32 @@ std::wstring helper_beside_this_program() {
   return path + L"tarnwick-helper.exe";
 }
 
-Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
+struct WinHelperRunner::StillGoing {
+  win::UniqueKernelHandle process;
+  RunFolder folder;
+};
+
+WinHelperRunner::WinHelperRunner(LaunchOptions options) : options_(std::move(options)) {}
+
+WinHelperRunner::~WinHelperRunner() {
+  wait_for_still_running(std::chrono::milliseconds(0));
+  for (const auto& run : still_going_) run->folder.keep();
+}
+
+bool WinHelperRunner::wait_for_still_running(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::erase_if(still_going_, [&](const std::unique_ptr<StillGoing>& run) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto wait = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INFINITE - 1);
+    // An ended helper's folder goes with its entry; a failed wait keeps it.
+    return ::WaitForSingleObject(run->process.get(), static_cast<DWORD>(wait)) == WAIT_OBJECT_0;
+  });
+  return still_going_.empty();
+}
+
+Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights rights) {
+  wait_for_still_running(std::chrono::milliseconds(0));
   auto helper = full_path(options_.helper_path);
   if (!helper) return Err{std::move(helper).error()};
   auto folder = RunFolder::create();
@@ -132,15 +175,30 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
   // The system folder as the helper's current folder: always there, never a
   // network drive the elevated session lacks, never the folder removed below.
   const std::wstring directory = system_directory();
-  auto process = options_.elevate ? start_elevated(helper.value(), parameters, directory)
-                                  : start_directly(helper.value(), std::move(command_line), directory);
+  const LaunchMethod method =
+      launch_method(rights, options_.elevate, rights == Rights::Admin && options_.elevate && process_is_elevated());
+  if (observer_) observer_(method, helper.value());
+  auto process = method == LaunchMethod::ShellRunas
+                     ? start_elevated(helper.value(), parameters, directory, options_.owner_window)
+                     : start_directly(helper.value(), std::move(command_line), directory);
   if (!process) return Err{std::move(process).error()};
 
   const auto limit = std::clamp<std::chrono::milliseconds::rep>(options_.timeout.count(), 0, INFINITE - 1);
   const DWORD waited = ::WaitForSingleObject(process.value().get(), static_cast<DWORD>(limit));
-  if (waited == WAIT_TIMEOUT) return timed_out(options_.timeout);
+  if (waited == WAIT_TIMEOUT) {
+    // It may still change things, and write its answer: its folder stays
+    // until it has ended.
+    const DWORD process_id = ::GetProcessId(process.value().get());
+    still_going_.push_back(
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+    return still_running(options_.timeout, process_id);
+  }
   if (waited != WAIT_OBJECT_0) {
-    return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", ::GetLastError());
+    const DWORD code = ::GetLastError();
+    // Whether it still runs is unknown: its folder stays as for one that does.
+    still_going_.push_back(
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+    return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", code);
   }
   DWORD exit_status = 0;
   if (!::GetExitCodeProcess(process.value().get(), &exit_status)) {

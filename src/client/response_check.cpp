@@ -20,15 +20,16 @@ constexpr std::uint32_t kExitUsage = 2;
 constexpr std::uint32_t kExitInternal = 101;
 
 // Texts that mark a refusal of the request rather than a failed action.
-constexpr std::array<std::string_view, 3> kRefusalPrefixes = {
-    "bad request payload: ", "bad request json: ", "unknown HKLM startup entry: "};
+constexpr std::array<std::string_view, 2> kRefusalPrefixes = {"bad request payload: ", "bad request json: "};
+// The refusal of a set for a name the Run key does not hold.
+constexpr std::string_view kUnknownEntryPrefix = "unknown HKLM startup entry: ";
 
 // What the helper writes when its answer cannot be encoded (text that is not
 // UTF-8); the exit status still tells whether the action succeeded.
 constexpr std::string_view kSerializeFallback = R"({"status":"err","error":"serialize"})";
 
 Err<ClientError> unusable(const HelperExit& exit, std::string what) {
-  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0}};
+  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0, 0}};
 }
 
 // A key or value from the file, quoted and escaped for a message, and cut
@@ -111,7 +112,7 @@ struct OkData {
 // compact form still to be checked); every other end is an error.
 Outcome<OkData> read_envelope(const HelperExit& exit) {
   if (exit.exit_status == kExitInternal) {
-    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0}};
+    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0, 0}};
   }
   if (exit.exit_status == kExitUsage) return unusable(exit, "the helper did not accept its command line");
   if (exit.exit_status != kExitOk && exit.exit_status != kExitFailed) {
@@ -163,7 +164,8 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     for (const std::string_view prefix : kRefusalPrefixes) {
       if (std::string_view(message).starts_with(prefix)) kind = ErrorKind::Refused;
     }
-    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0}};
+    if (std::string_view(message).starts_with(kUnknownEntryPrefix)) kind = ErrorKind::NotFound;
+    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0, 0}};
   }
   return unusable(exit, "\"status\" is " + json_quoted(status_text) + ", neither \"ok\" nor \"err\"");
 }

@@ -17,7 +17,7 @@ namespace {
 
 Err<ClientError> launch_failed(const std::string& what, DWORD code) {
   return Err<ClientError>{
-      ClientError{ErrorKind::LaunchFailed, what + ": " + win::os_error_text(code), std::nullopt, code}};
+      ClientError{ErrorKind::LaunchFailed, what + ": " + win::os_error_text(code), std::nullopt, code, 0}};
 }
 
 std::string hex_text(std::uint32_t value) {
@@ -81,6 +81,11 @@ RunFolder::RunFolder(RunFolder&& other) noexcept
     : folder_(std::exchange(other.folder_, std::wstring())),
       response_path_(std::move(other.response_path_)),
       response_(std::move(other.response_)) {}
+
+void RunFolder::keep() {
+  response_.reset();
+  folder_.clear();
+}
 
 RunFolder::~RunFolder() {
   response_.reset();
