@@ -36,17 +36,6 @@ Outcome<std::wstring> full_path(const std::wstring& path) {
   return std::wstring(win::as_wide(full.value()));
 }
 
-// Whether this process already has administrator rights (an elevated token):
-// then "runas" would add nothing but the shell. Unknown counts as not.
-bool process_is_elevated() {
-  win::UniqueKernelHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
-         elevation.TokenIsElevated != 0;
-}
-
 std::wstring system_directory() {
   wchar_t buffer[MAX_PATH + 1];
   const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH + 1);
@@ -124,6 +113,15 @@ Outcome<std::string> read_response(HANDLE file) {
 
 }  // namespace
 
+bool this_process_is_elevated() {
+  win::UniqueKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
 std::wstring helper_beside_this_program() {
   std::wstring path = win::module_path();
   path.resize(path.find_last_of(L"\\/") + 1);
@@ -175,8 +173,8 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights ri
   // The system folder as the helper's current folder: always there, never a
   // network drive the elevated session lacks, never the folder removed below.
   const std::wstring directory = system_directory();
-  const LaunchMethod method =
-      launch_method(rights, options_.elevate, rights == Rights::Admin && options_.elevate && process_is_elevated());
+  const LaunchMethod method = launch_method(rights, options_.elevate,
+                                            rights == Rights::Admin && options_.elevate && this_process_is_elevated());
   if (observer_) observer_(method, helper.value());
   auto process = method == LaunchMethod::ShellRunas
                      ? start_elevated(helper.value(), parameters, directory, options_.owner_window)

@@ -63,6 +63,10 @@ class WinHelperRunner final : public HelperRunner {
   std::vector<std::unique_ptr<StillGoing>> still_going_;
 };
 
+// Whether this process already has administrator rights (an elevated
+// token); then no request needs "runas". Unknown counts as not.
+bool this_process_is_elevated();
+
 // tarnwick-helper.exe in the folder of the running program.
 std::wstring helper_beside_this_program();
 

@@ -104,13 +104,11 @@ TEST_F(ClientExe, ANameNotListedIsNotFoundWithTheNearestNamesAndChangesNothing) 
   const HelperRun json = client(L"--json disable nosuch");
   EXPECT_EQ(json.exit_code, 3u);
   EXPECT_EQ(json.standard_error, "");
-  EXPECT_EQ(json.standard_output,
-            R"({"error":{"kind":"not-found","message":"no startup entry is named \"nosuch\" ('tarnwick-client list' )"
-            R"(shows them)"
-}
-})"
-            "\n");
-EXPECT_FALSE(approved_key_exists());
+  EXPECT_EQ(
+      json.standard_output,
+      R"j({"error":{"kind":"not-found","message":"no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)"}})j"
+      "\n");
+  EXPECT_FALSE(approved_key_exists());
 }
 
 // The launch method of each helper run, as --verbose traces it: the listing

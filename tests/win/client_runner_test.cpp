@@ -24,15 +24,6 @@ using client::WinHelperRunner;
 constexpr const wchar_t* kStandInVariables[] = {L"TARNWICK_STAND_IN_REPORT", L"TARNWICK_STAND_IN_SLEEP_MS",
                                                 L"TARNWICK_STAND_IN_RESPONSE", L"TARNWICK_STAND_IN_EXIT"};
 
-bool this_process_is_elevated() {
-  win::UniqueKernelHandle token;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
-         ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
-         elevation.TokenIsElevated != 0;
-}
-
 class ClientRunner : public ::testing::TestWithParam<bool> {  // elevate (runas) or start directly
  protected:
   void SetUp() override {
@@ -188,7 +179,7 @@ TEST_P(ClientRunner, OnlyRequestsThatNeedAdminRightsGoThroughRunas) {
   const std::string admin_report = read_file_bytes(report_);
 
   // An elevated test run (as on CI's Windows runner) has nothing to ask for.
-  const bool caller_elevated = this_process_is_elevated();
+  const bool caller_elevated = client::this_process_is_elevated();
   const bool elevate = GetParam();
   const auto admin_method =
       elevate && !caller_elevated ? client::LaunchMethod::ShellRunas : client::LaunchMethod::Direct;
