@@ -19,10 +19,12 @@ enum class Rights {
 // which asks for consent when the caller is not elevated.
 enum class LaunchMethod { Direct, ShellRunas };
 
-// The shell's "runas" only for a request that needs admin rights, when
-// elevating is allowed (not --direct) and the caller is not elevated already.
-constexpr LaunchMethod launch_method(Rights rights, bool may_elevate, bool caller_elevated) {
-  return rights == Rights::Admin && may_elevate && !caller_elevated ? LaunchMethod::ShellRunas : LaunchMethod::Direct;
+// The shell's "runas" only for a request that needs admin rights, and only
+// when elevating is allowed: a caller that is elevated already turns it off
+// (LaunchOptions::elevate, tarnwick-client --direct); "runas" would show it
+// no prompt either.
+constexpr LaunchMethod launch_method(Rights rights, bool may_elevate) {
+  return rights == Rights::Admin && may_elevate ? LaunchMethod::ShellRunas : LaunchMethod::Direct;
 }
 
 // "CreateProcessW" or "ShellExecuteExW \"runas\"", as a trace names the launch.

@@ -173,8 +173,7 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights ri
   // The system folder as the helper's current folder: always there, never a
   // network drive the elevated session lacks, never the folder removed below.
   const std::wstring directory = system_directory();
-  const LaunchMethod method = launch_method(rights, options_.elevate,
-                                            rights == Rights::Admin && options_.elevate && this_process_is_elevated());
+  const LaunchMethod method = launch_method(rights, options_.elevate);
   if (observer_) observer_(method, helper.value());
   auto process = method == LaunchMethod::ShellRunas
                      ? start_elevated(helper.value(), parameters, directory, options_.owner_window)

@@ -3,8 +3,8 @@
 // The helper started on Windows, the way every app should: a fresh response
 // folder under the user's %LOCALAPPDATA% with an unpredictable name, the
 // response file created empty in it before the launch, the helper started
-// with the rights its request needs (CreateProcessW for a listing or for a
-// caller already elevated, ShellExecuteExW "runas" otherwise), a hidden
+// with the rights its request needs (CreateProcessW for a listing,
+// ShellExecuteExW "runas" for a change unless elevating is off), a hidden
 // window, a wait with a time limit, and the folder removed once the helper
 // has ended. Windows builds only (helper_runner_win.cpp).
 
@@ -23,7 +23,8 @@ namespace tarnwick::client {
 // `timeout`: how long each run waits for the helper once it has started (the
 // consent prompt's time is not counted); then the run ends StillRunning.
 // `elevate`: whether requests that need admin rights may elevate; false
-// starts every request directly. `owner_window`: the owner of the consent
+// starts every request directly, for a caller that is elevated already
+// (this_process_is_elevated()) or wants no prompt. `owner_window`: the owner of the consent
 // prompt (SHELLEXECUTEINFOW::hwnd), for an app with a window.
 struct LaunchOptions {
   std::wstring helper_path;  // made absolute against the current folder
@@ -64,7 +65,7 @@ class WinHelperRunner final : public HelperRunner {
 };
 
 // Whether this process already has administrator rights (an elevated
-// token); then no request needs "runas". Unknown counts as not.
+// token): such a caller passes `elevate = false`. Unknown counts as not.
 bool this_process_is_elevated();
 
 // tarnwick-helper.exe in the folder of the running program.

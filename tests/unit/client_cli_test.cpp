@@ -277,24 +277,20 @@ TEST(ClientEntryLookup, SuggestsTheNearestListedNamesNearestFirst) {
   EXPECT_EQ(nearest_names(entries, "tol", 1), std::vector<std::string>{"Tool"});
 }
 
-TEST(ClientLaunch, OnlyARequestThatNeedsAdminRightsElevatesAndOnlyWhenItMust) {
+TEST(ClientLaunch, OnlyARequestThatNeedsAdminRightsElevatesAndOnlyWhenAllowed) {
   struct Case {
     Rights rights;
     bool may_elevate;
-    bool caller_elevated;
     LaunchMethod method;
   };
   const Case cases[] = {
-      {Rights::User, true, false, LaunchMethod::Direct},  // listing: never a prompt
-      {Rights::User, false, false, LaunchMethod::Direct},
-      {Rights::User, true, true, LaunchMethod::Direct},
-      {Rights::Admin, true, false, LaunchMethod::ShellRunas},
-      {Rights::Admin, true, true, LaunchMethod::Direct},    // already elevated: nothing to ask
-      {Rights::Admin, false, false, LaunchMethod::Direct},  // --direct
+      {Rights::User, true, LaunchMethod::Direct},  // listing: never a prompt
+      {Rights::User, false, LaunchMethod::Direct},
+      {Rights::Admin, true, LaunchMethod::ShellRunas},
+      {Rights::Admin, false, LaunchMethod::Direct},  // --direct, an elevated caller
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(launch_method(c.rights, c.may_elevate, c.caller_elevated), c.method)
-        << static_cast<int>(c.rights) << c.may_elevate << c.caller_elevated;
+    EXPECT_EQ(launch_method(c.rights, c.may_elevate), c.method) << static_cast<int>(c.rights) << c.may_elevate;
   }
   EXPECT_EQ(launch_method_name(LaunchMethod::ShellRunas), "ShellExecuteExW \"runas\"");
   EXPECT_EQ(launch_method_name(LaunchMethod::Direct), "CreateProcessW");

@@ -1,6 +1,6 @@
 // tarnwick-client.exe end to end: the real helper beside it, started directly
 // for a listing and through ShellExecuteExW "runas" for a change (Wine
-// elevates without a prompt), on the test prefix's machine-wide Run and
+// shows no prompt), on the test prefix's machine-wide Run and
 // StartupApproved keys and its Windows Temp folder.
 
 #include <gtest/gtest.h>
@@ -113,7 +113,7 @@ TEST_F(ClientExe, ANameNotListedIsNotFoundWithTheNearestNamesAndChangesNothing) 
 
 // The launch method of each helper run, as --verbose traces it: the listing
 // runs with the user's rights (CreateProcessW), the set through the shell's
-// "runas" verb (under Wine it elevates without a prompt).
+// "runas" verb (under Wine, where every process is elevated, without a prompt).
 TEST_F(ClientExe, ListDoesNotElevateAndDisableDoes) {
   const std::string helper = [] {
     const std::wstring path = exe_beside_tests(L"tarnwick-helper.exe");

@@ -162,9 +162,9 @@ TEST_P(ClientRunner, TypedCallsReadTheHelpersAnswerStrictly) {
 
 // The launch method per request, as the runner tells its observer and as the
 // stand-in sees its own token: a listing never elevates; a set or a clean
-// goes through "runas" unless elevating is off. (Wine starts processes with
-// an unelevated token and gives "runas" an elevated one, as Windows does for
-// an administrator; the consent prompt itself is Windows only.)
+// goes through "runas" unless elevating is off. (Under Wine every process
+// is elevated already, so the tokens show something only on Windows, and the
+// consent prompt is Windows only.)
 TEST_P(ClientRunner, OnlyRequestsThatNeedAdminRightsGoThroughRunas) {
   WinHelperRunner runner(LaunchOptions{exe_beside_tests(L"helper-stand-in.exe"), 60s, GetParam()});
   std::vector<client::LaunchMethod> methods;
@@ -178,11 +178,11 @@ TEST_P(ClientRunner, OnlyRequestsThatNeedAdminRightsGoThroughRunas) {
   ASSERT_TRUE(runner.run("7b7d", client::Rights::Admin).ok());
   const std::string admin_report = read_file_bytes(report_);
 
-  // An elevated test run (as on CI's Windows runner) has nothing to ask for.
+  // A test run under Wine or on CI's Windows runner is elevated already; a
+  // run by a standard user on Windows shows the prompt and the elevation.
   const bool caller_elevated = client::this_process_is_elevated();
   const bool elevate = GetParam();
-  const auto admin_method =
-      elevate && !caller_elevated ? client::LaunchMethod::ShellRunas : client::LaunchMethod::Direct;
+  const auto admin_method = elevate ? client::LaunchMethod::ShellRunas : client::LaunchMethod::Direct;
   EXPECT_EQ(methods, (std::vector<client::LaunchMethod>{client::LaunchMethod::Direct, admin_method}));
   EXPECT_EQ(started, exe_beside_tests(L"helper-stand-in.exe"));
   const auto token = [](bool elevated) { return elevated ? "token: elevated\n" : "token: not elevated\n"; };
