@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "common/hex.hpp"
-#include "elevate/protocol/decode_request.hpp"
+#include "elevate/request/decode_request.hpp"
 
 namespace {
 

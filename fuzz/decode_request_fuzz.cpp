@@ -14,8 +14,8 @@
 #include <variant>
 
 #include "common/hex.hpp"
-#include "elevate/protocol/decode_request.hpp"
-#include "elevate/protocol/encode_request.hpp"
+#include "elevate/request/decode_request.hpp"
+#include "elevate/request/encode_request.hpp"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/response/encode_response.hpp"
 #include "support/fuzz_check.hpp"
 
 namespace {

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "common/utf.hpp"
-#include "elevate/protocol/action_data.hpp"
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/dispatch/action_data.hpp"
+#include "elevate/response/encode_response.hpp"
 #include "startup/registry_value_text.hpp"
 #include "startup/startup_entries.hpp"
 #include "support/fuzz_check.hpp"

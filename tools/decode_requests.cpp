@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
-#include "elevate/protocol/decode_request.hpp"
-#include "elevate/protocol/encode_request.hpp"
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/request/decode_request.hpp"
+#include "elevate/request/encode_request.hpp"
+#include "elevate/response/encode_response.hpp"
 
 namespace {
 

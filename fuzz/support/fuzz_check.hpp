@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "elevate/protocol/json/utf8_check.hpp"
+#include "elevate/request/json/utf8_check.hpp"
 
 namespace tarnwick::fuzz {
 

@@ -8,6 +8,7 @@
 #include "client/entry_lookup.hpp"
 #include "client/entry_table.hpp"
 #include "client/human_units.hpp"
+#include "wire/action_data_json.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -22,8 +23,7 @@ std::string dumped(const nlohmann::json& value) {
 std::string entries_json(const std::vector<StartupEntry>& entries) {
   nlohmann::json array = nlohmann::json::array();
   for (const StartupEntry& entry : entries) {
-    array.push_back(
-        {{"command", entry.command}, {"enabled", entry.enabled}, {"name", entry.name}, {"scope", "hklm-run"}});
+    array.push_back(wire::startup_entry_json<nlohmann::json>(entry.name, entry.command, entry.enabled));
   }
   return dumped(array);
 }
@@ -88,14 +88,16 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console, 
       const std::string name = entry->name;
       const auto done = client.set_startup_enabled(name, enable);
       if (!done) return report.fail(done.error());
-      console.out(options.json ? dumped({{"enabled", enable}, {"name", name}}) + "\n"
+      console.out(options.json ? dumped(wire::startup_set_json<nlohmann::json>(name, enable)) + "\n"
                                : std::string(enable ? "Enabled " : "Disabled ") + printable(name) + "\n");
       return kCliOk;
     }
     case CliCommand::Clean: {
       const auto removed = client.clean_system();
       if (!removed) return report.fail(removed.error());
-      console.out(options.json ? "{\"removed_bytes\":" + std::to_string(removed.value()) + "}\n"
+      console.out(options.json ? wire::clean_system_json<nlohmann::json>(removed.value()).dump() +
+                                     "
+                                     "
                                : "Freed " + human_bytes(removed.value()) + "\n");
       return kCliOk;
     }

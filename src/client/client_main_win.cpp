@@ -13,7 +13,7 @@
 #include "client/cli.hpp"
 #include "client/helper_runner_win.hpp"
 #include "common/utf.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace {
 

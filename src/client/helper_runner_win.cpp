@@ -9,10 +9,10 @@
 
 #include "client/run_folder_win.hpp"
 #include "common/utf.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
-#include "platform/win/unique_handle.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
 namespace {

@@ -1,15 +1,27 @@
 #include "client/request.hpp"
 
+#include <string>
+#include <string_view>
+
 #include <nlohmann/json.hpp>
+
+#include "wire/protocol.hpp"
 
 namespace tarnwick::client {
 namespace {
 
+const std::string kAction(wire::kMemberAction);
+
+nlohmann::json action_document(std::string_view action) { return {{kAction, std::string(action)}}; }
+
 struct ActionDocument {
-  nlohmann::json operator()(const ListStartupEntries&) const { return {{"action", "startup-hklm-list"}}; }
-  nlohmann::json operator()(const CleanSystem&) const { return {{"action", "clean-system"}}; }
+  nlohmann::json operator()(const ListStartupEntries&) const { return action_document(wire::kActionStartupHklmList); }
+  nlohmann::json operator()(const CleanSystem&) const { return action_document(wire::kActionCleanSystem); }
   nlohmann::json operator()(const SetStartupEnabled& set) const {
-    return {{"action", "startup-hklm-set"}, {"args", {{"name", set.name}, {"enabled", set.enabled}}}};
+    nlohmann::json document = action_document(wire::kActionStartupHklmSet);
+    document[std::string(wire::kMemberArgs)] = {{std::string(wire::kMemberName), set.name},
+                                                {std::string(wire::kMemberEnabled), set.enabled}};
+    return document;
   }
 };
 
@@ -17,7 +29,7 @@ struct ActionDocument {
 
 Outcome<std::string> request_json(const ClientRequest& request) {
   nlohmann::json document;
-  document["action"] = std::visit(ActionDocument{}, request);
+  document[kAction] = std::visit(ActionDocument{}, request);
   try {
     // strict: text that is not UTF-8 is refused here, not sent altered
     return document.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);

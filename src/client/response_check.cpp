@@ -8,25 +8,27 @@
 #include <nlohmann/json.hpp>
 
 #include "common/utf.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick::client {
 namespace {
 
 using nlohmann::json;
 
-constexpr std::uint32_t kExitOk = 0;
-constexpr std::uint32_t kExitFailed = 1;
-constexpr std::uint32_t kExitUsage = 2;
-constexpr std::uint32_t kExitInternal = 101;
+constexpr std::uint32_t kExitOk = wire::kExitOk;
+constexpr std::uint32_t kExitFailed = wire::kExitFailed;
+constexpr std::uint32_t kExitUsage = wire::kExitUsage;
+constexpr std::uint32_t kExitInternal = wire::kExitInternal;
 
-// Texts that mark a refusal of the request rather than a failed action.
-constexpr std::array<std::string_view, 2> kRefusalPrefixes = {"bad request payload: ", "bad request json: "};
-// The refusal of a set for a name the Run key does not hold.
-constexpr std::string_view kUnknownEntryPrefix = "unknown HKLM startup entry: ";
-
-// What the helper writes when its answer cannot be encoded (text that is not
-// UTF-8); the exit status still tells whether the action succeeded.
-constexpr std::string_view kSerializeFallback = R"({"status":"err","error":"serialize"})";
+// The member names, as std::string for the JSON library's lookups.
+const std::string kStatus(wire::kMemberStatus);
+const std::string kData(wire::kMemberData);
+const std::string kError(wire::kMemberError);
+const std::string kName(wire::kMemberName);
+const std::string kCommand(wire::kMemberCommand);
+const std::string kEnabled(wire::kMemberEnabled);
+const std::string kScope(wire::kMemberScope);
+const std::string kRemovedBytes(wire::kMemberRemovedBytes);
 
 Err<ClientError> unusable(const HelperExit& exit, std::string what) {
   return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0, 0}};
@@ -100,8 +102,8 @@ std::optional<std::string> wrong_members(const json& object, std::span<const Mem
 
 // The text the helper writes for this envelope; any other byte sequence
 // (blanks, member order, escapes, duplicate members) is not its answer.
-std::string compact_form(std::string_view status, std::string_view key, const json& value) {
-  return std::string(R"({"status":")") + std::string(status) + R"(",")" + std::string(key) + "\":" + value.dump() + "}";
+std::string compact_form(std::string_view envelope_start, const json& value) {
+  return std::string(envelope_start) + value.dump() + "}";
 }
 
 struct OkData {
@@ -132,39 +134,40 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     return unusable(exit, "the response is not well-formed JSON (stopped at byte " + std::to_string(e.byte) + ")");
   }
   if (!envelope.is_object()) return unusable(exit, "the response is not a JSON object");
-  const auto status = envelope.find("status");
+  const auto status = envelope.find(kStatus);
   if (status == envelope.end()) return unusable(exit, "the response has no \"status\"");
   if (!status->is_string()) return unusable(exit, "\"status\" is not a string");
   const std::string status_text = status->get<std::string>();
 
-  if (status_text == "ok") {
+  if (status_text == wire::kStatusOk) {
     // "data" may hold anything here; each action checks its shape.
-    static constexpr std::string_view kKeys[] = {"status", "data"};
-    if (!envelope.contains("data")) return unusable(exit, "an \"ok\" response has no \"data\"");
+    static constexpr std::string_view kKeys[] = {wire::kMemberStatus, wire::kMemberData};
+    if (!envelope.contains(kData)) return unusable(exit, "an \"ok\" response has no \"data\"");
     if (auto extra = extra_member(envelope, kKeys, "the response")) return unusable(exit, std::move(*extra));
     if (exit.exit_status != kExitOk) {
       return unusable(exit, "the response says \"ok\" but the exit status is " + std::to_string(exit.exit_status));
     }
-    return OkData{std::move(envelope["data"])};
+    return OkData{std::move(envelope[kData])};
   }
-  if (status_text == "err") {
-    if (exit.exit_status == kExitOk && text == kSerializeFallback) {
+  if (status_text == wire::kStatusErr) {
+    if (exit.exit_status == kExitOk && text == wire::kFallbackResponse) {
       return unusable(exit, "the action succeeded but the helper could not encode its answer (\"serialize\")");
     }
-    static constexpr Member kShape[] = {{"status", Kind::String}, {"error", Kind::String}};
+    static constexpr Member kShape[] = {{wire::kMemberStatus, Kind::String}, {wire::kMemberError, Kind::String}};
     if (auto wrong = wrong_members(envelope, kShape, "the response")) return unusable(exit, std::move(*wrong));
     if (exit.exit_status != kExitFailed) {
       return unusable(exit, "the response says \"err\" but the exit status is " + std::to_string(exit.exit_status));
     }
-    std::string message = envelope["error"].get<std::string>();
-    if (compact_form("err", "error", json(message)) != text) {
+    std::string message = envelope[kError].get<std::string>();
+    if (compact_form(wire::kErrEnvelopeStart, json(message)) != text) {
       return unusable(exit, "the response is not in the helper's compact form");
     }
     ErrorKind kind = ErrorKind::ActionFailed;
-    for (const std::string_view prefix : kRefusalPrefixes) {
+    for (const std::string_view prefix : wire::kRefusalPrefixes) {
       if (std::string_view(message).starts_with(prefix)) kind = ErrorKind::Refused;
     }
-    if (std::string_view(message).starts_with(kUnknownEntryPrefix)) kind = ErrorKind::NotFound;
+    // A name the Run key does not hold is its own kind.
+    if (std::string_view(message).starts_with(wire::kRefusalUnknownEntry)) kind = ErrorKind::NotFound;
     return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0, 0}};
   }
   return unusable(exit, "\"status\" is " + json_quoted(status_text) + ", neither \"ok\" nor \"err\"");
@@ -172,7 +175,8 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
 
 // Called once the data's shape is known good (so its depth is small).
 std::optional<std::string> not_compact(const HelperExit& exit, const json& data) {
-  if (compact_form("ok", "data", data) != exit.response) return "the response is not in the helper's compact form";
+  if (compact_form(wire::kOkEnvelopeStart, data) != exit.response)
+    return "the response is not in the helper's compact form";
   return std::nullopt;
 }
 
@@ -183,19 +187,21 @@ Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
   if (!ok) return Err{std::move(ok).error()};
   const json& data = ok.value().data;
   if (!data.is_array()) return unusable(exit, "\"data\" is not an array");
-  static constexpr Member kEntry[] = {
-      {"command", Kind::String}, {"enabled", Kind::Boolean}, {"name", Kind::String}, {"scope", Kind::String}};
+  static constexpr Member kEntry[] = {{wire::kMemberCommand, Kind::String},
+                                      {wire::kMemberEnabled, Kind::Boolean},
+                                      {wire::kMemberName, Kind::String},
+                                      {wire::kMemberScope, Kind::String}};
   std::vector<StartupEntry> entries;
   entries.reserve(data.size());
   for (std::size_t i = 0; i < data.size(); ++i) {
     const json& item = data[i];
     const std::string what = "entry " + std::to_string(i);
     if (auto wrong = wrong_members(item, kEntry, what)) return unusable(exit, std::move(*wrong));
-    const auto& scope = item["scope"].get_ref<const std::string&>();
-    if (scope != "hklm-run")
-      return unusable(exit, what + ": \"scope\" is " + json_quoted(scope) + ", not \"hklm-run\"");
-    entries.push_back(
-        {item["name"].get<std::string>(), item["command"].get<std::string>(), item["enabled"].get<bool>()});
+    const auto& scope = item[kScope].get_ref<const std::string&>();
+    if (scope != wire::kScopeHklmRun)
+      return unusable(exit,
+                      what + ": \"scope\" is " + json_quoted(scope) + ", not " + json_quoted(wire::kScopeHklmRun));
+    entries.push_back({item[kName].get<std::string>(), item[kCommand].get<std::string>(), item[kEnabled].get<bool>()});
   }
   if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
   return entries;
@@ -205,13 +211,13 @@ Outcome<Done> read_set_response(const HelperExit& exit, const SetStartupEnabled&
   auto ok = read_envelope(exit);
   if (!ok) return Err{std::move(ok).error()};
   const json& data = ok.value().data;
-  static constexpr Member kEcho[] = {{"enabled", Kind::Boolean}, {"name", Kind::String}};
+  static constexpr Member kEcho[] = {{wire::kMemberEnabled, Kind::Boolean}, {wire::kMemberName, Kind::String}};
   if (auto wrong = wrong_members(data, kEcho, "\"data\"")) return unusable(exit, std::move(*wrong));
-  if (data["name"].get_ref<const std::string&>() != request.name) {
-    return unusable(exit, "the answer names " + json_quoted(data["name"].get_ref<const std::string&>()) +
+  if (data[kName].get_ref<const std::string&>() != request.name) {
+    return unusable(exit, "the answer names " + json_quoted(data[kName].get_ref<const std::string&>()) +
                               ", not the requested entry");
   }
-  if (data["enabled"].get<bool>() != request.enabled) {
+  if (data[kEnabled].get<bool>() != request.enabled) {
     return unusable(exit, std::string("the answer says \"enabled\" is ") + (request.enabled ? "false" : "true") +
                               ", not as requested");
   }
@@ -223,10 +229,10 @@ Outcome<std::uint64_t> read_clean_response(const HelperExit& exit) {
   auto ok = read_envelope(exit);
   if (!ok) return Err{std::move(ok).error()};
   const json& data = ok.value().data;
-  static constexpr Member kRemoved[] = {{"removed_bytes", Kind::Unsigned}};
+  static constexpr Member kRemoved[] = {{wire::kMemberRemovedBytes, Kind::Unsigned}};
   if (auto wrong = wrong_members(data, kRemoved, "\"data\"")) return unusable(exit, std::move(*wrong));
   if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
-  return data["removed_bytes"].get<std::uint64_t>();
+  return data[kRemovedBytes].get<std::uint64_t>();
 }
 
 }  // namespace tarnwick::client

@@ -9,8 +9,8 @@
 
 #include "client/helper_runner_win.hpp"
 #include "common/hex.hpp"
-#include "platform/win/os_error_text.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/os_error_text_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "client/client_error.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::client {
 

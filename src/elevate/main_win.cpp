@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "elevate/protocol/response_file_win.hpp"
+#include "elevate/response/response_file_win.hpp"
 #include "elevate/run_helper.hpp"
 #include "engine/clean/system_cleaner_win.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 #include "startup/registry_hklm_win.hpp"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "common/invariant.hpp"
 #include "common/utf.hpp"
 #include "elevate/command_line.hpp"
-#include "elevate/protocol/decode_request.hpp"
-#include "elevate/protocol/dispatch.hpp"
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/request/decode_request.hpp"
+#include "elevate/dispatch/dispatch.hpp"
+#include "elevate/response/encode_response.hpp"
 
 namespace tarnwick {
 namespace {

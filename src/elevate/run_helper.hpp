@@ -5,20 +5,21 @@
 #include <vector>
 
 #include "common/os_error.hpp"
-#include "elevate/protocol/response_file.hpp"
+#include "elevate/response/response_file.hpp"
 #include "engine/clean/system_cleaner.hpp"
 #include "startup/startup_registry.hpp"
+#include "wire/protocol.hpp"
 
 namespace tarnwick {
 
 inline constexpr std::string_view kUsageLine = "usage: tarnwick-helper <request-hex> <response.json>\n";
 
-enum ExitStatus : int {
-  kExitOk = 0,
-  kExitFailed = 1,     // the request failed to decode, or its action failed
-  kExitUsage = 2,      // missing arguments, or an argument that is not text
-  kExitInternal = 101  // a broken invariant; nothing written
-};
+// The exit statuses (src/wire/protocol.hpp).
+using wire::ExitStatus;
+using wire::kExitFailed;
+using wire::kExitInternal;
+using wire::kExitOk;
+using wire::kExitUsage;
 
 // Standard error, as raw bytes.
 class ErrorStream {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "common/utf.hpp"
-#include "platform/win/growing_buffer.hpp"
-#include "platform/win/unique_handle.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/growing_buffer.hpp"
+#include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
 #include "startup/registry_value_text.hpp"
 #include "startup/registry_hklm_win.hpp"
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "elevate/protocol/decode_request.hpp"
-#include "elevate/protocol/encode_request.hpp"
+#include "elevate/request/decode_request.hpp"
+#include "elevate/request/encode_request.hpp"
 #include "support/hex.hpp"
 
 namespace tarnwick::test {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/os_error.hpp"
-#include "platform/win/os_error_text.hpp"
+#include "platform/os_error_text.hpp"
 
 namespace tarnwick::test {
 

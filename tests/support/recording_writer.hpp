@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "elevate/protocol/response_file.hpp"
+#include "elevate/response/response_file.hpp"
 
 namespace tarnwick::test {
 

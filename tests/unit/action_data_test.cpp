@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "elevate/protocol/action_data.hpp"
+#include "elevate/dispatch/action_data.hpp"
 
 namespace tarnwick {
 namespace {

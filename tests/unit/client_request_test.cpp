@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "client/request.hpp"
-#include "elevate/protocol/decode_request.hpp"
+#include "elevate/request/decode_request.hpp"
 #include "support/hex.hpp"
 
 namespace tarnwick::client {

@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "client/response_check.hpp"
-#include "elevate/protocol/action_data.hpp"
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/dispatch/action_data.hpp"
+#include "elevate/response/encode_response.hpp"
 
 namespace tarnwick::client {
 namespace {

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <string>
 
-#include "elevate/protocol/hex_payload.hpp"
-#include "elevate/protocol/json/utf8_check.hpp"
+#include "elevate/request/hex_payload.hpp"
+#include "elevate/request/json/utf8_check.hpp"
 #include "support/decode_outcome.hpp"
 
 namespace tarnwick {

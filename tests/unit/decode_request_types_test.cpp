@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "elevate/protocol/json/number_value.hpp"
+#include "elevate/request/json/number_value.hpp"
 #include "support/decode_outcome.hpp"
 
 namespace tarnwick {

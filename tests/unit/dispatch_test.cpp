@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "elevate/protocol/dispatch.hpp"
+#include "elevate/dispatch/dispatch.hpp"
 #include "startup/startup_entries.hpp"
 #include "support/describer.hpp"
 #include "support/memory_registry.hpp"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "elevate/protocol/encode_response.hpp"
+#include "elevate/response/encode_response.hpp"
 
 namespace tarnwick {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/growing_buffer.hpp"
+#include "platform/growing_buffer.hpp"
 
 namespace tarnwick::win {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/win/os_error_text.hpp"
+#include "platform/os_error_text.hpp"
 
 namespace tarnwick::win {
 namespace {

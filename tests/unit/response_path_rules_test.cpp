@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/utf.hpp"
-#include "elevate/protocol/response_path_rules.hpp"
+#include "elevate/response/response_path_rules.hpp"
 
 namespace tarnwick {
 namespace {

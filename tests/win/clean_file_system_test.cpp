@@ -10,8 +10,8 @@
 #include "engine/clean/scan.hpp"
 #include "engine/clean/tree_deletion.hpp"
 #include "engine/clean/file_system_win.hpp"
-#include "platform/win/unique_handle.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
 

@@ -12,7 +12,7 @@
 
 #include "engine/clean/scan.hpp"
 #include "engine/clean/file_system_win.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::clean {
 namespace {

@@ -9,7 +9,7 @@
 #include "client/client.hpp"
 #include "client/helper_runner_win.hpp"
 #include "win/support/helper_process.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 #include "win/support/run_folders.hpp"
 
 namespace tarnwick::test {

@@ -81,8 +81,10 @@ TEST_F(RegistryHklm, EveryValueTypeIsListedInItsTextForm) {
 }
 
 TEST_F(RegistryHklm, LongDataAndLongNamesAreReadWhole) {
-  // Each of these overflows the first buffers: data past 2048 bytes, names
-  // past 2048 units, up to the longest name the registry allows, and both at once.
+  // Data past the first data buffer (2048 bytes), which is grown and read
+  // again; long names, up to the longest the registry allows (16,383 units),
+  // which the one name buffer (16,385 units) holds from the first read; and
+  // both at once.
   const std::wstring long_text(3000, L'x');
   const std::string long_binary(5000, '\x07');
   const std::wstring name_3000(3000, L'N');

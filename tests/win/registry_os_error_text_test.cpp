@@ -5,7 +5,7 @@
 
 #include <cctype>
 
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 
 namespace tarnwick::win {
 namespace {

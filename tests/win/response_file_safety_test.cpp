@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win/os_error_text.hpp"
+#include "platform/win/os_error_text_win.hpp"
 #include "support/hex.hpp"
 #include "win/support/helper_process.hpp"
 #include "win/support/startup_keys.hpp"

@@ -3,7 +3,7 @@
 #include "engine/clean/nt_file_win.hpp"
 #include "engine/clean/open_entry_win.hpp"
 #include "engine/clean/system_path_win.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::clean {
 

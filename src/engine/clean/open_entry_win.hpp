@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/clean/file_system.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::clean {
 

@@ -20,7 +20,7 @@ using FullPathResolver = std::function<Result<std::u16string, OsError>(std::u16s
 inline constexpr std::size_t kExtendedLengthThreshold = 248;
 
 // The path as the system should receive it (the caller adds the NUL):
-// - a path holding a NUL is refused before any call (an error without a code);
+// - a path holding a NUL is refused before any call, with ERROR_INVALID_NAME;
 // - `\\?\...` and `\??\...` are passed on unchanged;
 // - a short absolute path is passed on unchanged;
 // - anything else is made absolute with `full_path` and given the

@@ -4,7 +4,7 @@
 
 #include "engine/clean/system_path.hpp"
 #include "platform/win/system_text_win.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::clean {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::win {
 

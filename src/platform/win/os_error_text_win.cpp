@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "platform/win/os_error_text.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/win/os_error_text_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::win {
 

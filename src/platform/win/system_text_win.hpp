@@ -11,8 +11,8 @@
 
 #include "common/os_error.hpp"
 #include "common/result.hpp"
-#include "platform/win/growing_buffer.hpp"
-#include "platform/win/wide.hpp"
+#include "platform/growing_buffer.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::win {
 

@@ -1,4 +1,4 @@
-#include "platform/win/wide.hpp"
+#include "platform/win/wide_win.hpp"
 
 #include "common/utf.hpp"
 

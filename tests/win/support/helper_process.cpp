@@ -6,7 +6,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "client/helper_runner_win.hpp"
-#include "platform/win/unique_handle.hpp"
+#include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::test {
 

@@ -1,0 +1,87 @@
+#include "elevate/response/response_file_win.hpp"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "elevate/response/response_path_rules.hpp"
+#include "platform/win/caller_identity_win.hpp"
+#include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
+
+namespace tarnwick {
+namespace {
+
+struct OpenedResponse {
+  win::UniqueFile file;
+  bool created = false;
+};
+
+// Opens or creates the file with the caller's rights; the thread is back to
+// the helper's own identity when this returns.
+OpenedResponse open_as_caller(const std::wstring& path) {
+  const win::UniqueKernelHandle token = win::caller_impersonation_token();
+  if (!token) return {};
+  const win::ThreadImpersonation as_caller(token.get());
+  if (!as_caller.active()) return {};
+  OpenedResponse opened;
+  // OPEN_ALWAYS keeps an existing file (and its identity); it is emptied only
+  // once it has been checked.
+  opened.file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  opened.created = opened.file && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  return opened;
+}
+
+ResponseFileFacts facts_of(HANDLE file) {
+  ResponseFileFacts facts;
+  facts.disk_file = ::GetFileType(file) == FILE_TYPE_DISK;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return facts;  // link count 0: refused
+  facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.reparse_point = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts.link_count = info.nNumberOfLinks;
+  return facts;
+}
+
+// Removes what the open itself created, through its handle.
+void remove_created(HANDLE file) {
+  const win::UniqueFile for_delete(
+      ::ReOpenFile(file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_OPEN_REPARSE_POINT));
+  if (!for_delete) return;
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  ::SetFileInformationByHandle(for_delete.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+bool write_all(HANDLE file, std::string_view bytes) {
+  const char* next = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, next, chunk, &written, nullptr) || written == 0) return false;
+    next += written;
+    left -= written;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WinResponseWriter::write_response_file(std::string_view path, std::string_view bytes) {
+  const auto wide_path = win::to_wide(path);
+  if (!wide_path) return false;
+  if (response_path_refusal(win::as_utf16(*wide_path)) != ResponsePathRefusal::None) return false;
+
+  const OpenedResponse opened = open_as_caller(*wide_path);
+  if (!opened.file) return false;
+  if (!response_file_acceptable(facts_of(opened.file.get()))) {
+    if (opened.created) remove_created(opened.file.get());
+    return false;
+  }
+  if (!::SetEndOfFile(opened.file.get())) return false;
+  return write_all(opened.file.get(), bytes);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,86 @@
+#include "elevate/response/response_path_rules.hpp"
+
+#include <array>
+
+namespace tarnwick {
+namespace {
+
+bool is_separator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool is_ascii_letter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+char16_t ascii_upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+bool starts_with_drive(std::u16string_view path) {
+  return path.size() >= 2 && is_ascii_letter(path[0]) && path[1] == u':';
+}
+
+bool equals_ignoring_ascii_case(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
+  }
+  return true;
+}
+
+// Names that Win32 maps to a device in any folder, whatever extension
+// follows. The superscript digits and the console names are mapped too.
+bool is_dos_device_name(std::u16string_view base) {
+  static constexpr std::array<std::u16string_view, 6> kPlain = {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
+  for (const auto name : kPlain) {
+    if (equals_ignoring_ascii_case(base, name)) return true;
+  }
+  if (base.size() != 4) return false;
+  const std::u16string_view stem = base.substr(0, 3);
+  if (!equals_ignoring_ascii_case(stem, u"COM") && !equals_ignoring_ascii_case(stem, u"LPT")) return false;
+  const char16_t digit = base[3];
+  return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
+}
+
+// The last component, with its extension and the blanks Win32 trims before
+// an extension taken away: "nul .txt" names the device NUL.
+std::u16string_view device_candidate(std::u16string_view path) {
+  std::size_t start = starts_with_drive(path) ? 2 : 0;
+  for (std::size_t i = start; i < path.size(); ++i) {
+    if (is_separator(path[i])) start = i + 1;
+  }
+  std::u16string_view base = path.substr(start);
+  base = base.substr(0, base.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
+  return base;
+}
+
+}  // namespace
+
+ResponsePathRefusal response_path_refusal(std::u16string_view path) {
+  if (path.find(u'\0') != std::u16string_view::npos) return ResponsePathRefusal::EmbeddedNul;
+
+  std::u16string_view local = path;
+  if (path.starts_with(u"\\\\?\\")) {
+    // Extended-length form: only a path below a drive's root is a file path
+    // (\\?\C: alone is the volume itself).
+    local = path.substr(4);
+    if (!starts_with_drive(local) || local.size() < 3 || local[2] != u'\\') {
+      return ResponsePathRefusal::DeviceNamespace;
+    }
+  } else if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) {
+    const bool device =
+        path.size() >= 3 && (path[2] == u'.' || path[2] == u'?') && (path.size() == 3 || is_separator(path[3]));
+    return device ? ResponsePathRefusal::DeviceNamespace : ResponsePathRefusal::NetworkPath;
+  } else if (path.size() >= 4 && is_separator(path[0]) && path[1] == u'?' && path[2] == u'?' && is_separator(path[3])) {
+    return ResponsePathRefusal::DeviceNamespace;  // the object manager's \??\ directory
+  }
+
+  const std::size_t first_colon = local.find(u':');
+  if (first_colon != std::u16string_view::npos &&
+      (first_colon != 1 || !starts_with_drive(local) || local.find(u':', 2) != std::u16string_view::npos)) {
+    return ResponsePathRefusal::AlternateStream;
+  }
+
+  if (is_dos_device_name(device_candidate(local))) return ResponsePathRefusal::DeviceName;
+  return ResponsePathRefusal::None;
+}
+
+bool response_file_acceptable(const ResponseFileFacts& facts) {
+  return facts.disk_file && !facts.directory && !facts.reparse_point && facts.link_count == 1;
+}
+
+}  // namespace tarnwick
