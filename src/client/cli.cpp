@@ -95,9 +95,7 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console, 
     case CliCommand::Clean: {
       const auto removed = client.clean_system();
       if (!removed) return report.fail(removed.error());
-      console.out(options.json ? wire::clean_system_json<nlohmann::json>(removed.value()).dump() +
-                                     "
-                                     "
+      console.out(options.json ? wire::clean_system_json<nlohmann::json>(removed.value()).dump() + "\n"
                                : "Freed " + human_bytes(removed.value()) + "\n");
       return kCliOk;
     }
