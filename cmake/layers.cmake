@@ -24,11 +24,13 @@ function(tarnwick_include_root target scope)
       endif()
     endif()
   endforeach()
+  # Build tree only: an installed layer's headers are under include/tarnwick
+  # (cmake/install.cmake).
   if(ok)
-    target_include_directories(${target} ${scope} ${root})
+    target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${root}>)
   else()
     message(STATUS "${target}: no links in the build tree (${result}); src/ is its include root")
-    target_include_directories(${target} ${scope} ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
   endif()
 endfunction()
 
@@ -56,12 +58,13 @@ endfunction()
 
 # tarnwick_layer_win(<target> <dir> LINKS <lib>...)
 # The *_win.cpp files of src/<dir>/ and its subfolders but the exes' entry
-# points (main_win.cpp, client_main_win.cpp); its headers are those of the
+# points (main_win.cpp, client_main_win.cpp) and the DLL's; its headers are those of the
 # portable layer it links.
 function(tarnwick_layer_win target dir)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "LINKS")
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*_win.cpp)
   list(FILTER sources EXCLUDE REGEX "/(client_)?main_win\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/client/c_api/")  # tarnwick-client.dll (src/client/c_api/CMakeLists.txt)
   add_library(${target} STATIC ${sources})
   target_link_libraries(${target} PUBLIC ${arg_LINKS} PRIVATE tarnwick_warnings)
 endfunction()

@@ -7,8 +7,9 @@
 // - byte 1: the number of entries that follow (at most 40), each a record:
 //   the folder it goes in (any folder made so far: the targets, the
 //   protected folder outside them, or one of the records), its kind and a
-//   size shift, then its size, or for a link the entry it points to (anything
-//   made so far, inside the targets or outside);
+//   size shift, then its size, or for a link or a hard link the entry it
+//   points to (anything made so far, inside the targets or outside; a hard
+//   link needs a file there, else it is a sparse file);
 // - the rest: faults (at most 16), each a record: the moment it strikes (the
 //   first call from that call number on whose step is the one chosen and
 //   whose path is in a target), the kind and a count, and the step with a
@@ -24,7 +25,9 @@
 // - no listing or opening went through a link;
 // - everything outside the targets is as it was (what the links point to
 //   outside included), and the targets are still there as what they were;
-// - the space freed equals the sizes of the plain files the run deleted;
+// - the space freed equals what the run freed: for each plain file whose
+//   last name it deleted, its size or its allocation, whichever is smaller,
+//   the sum stopping at 2^64 - 1 (a file with a name left counts 0);
 // - the run ended within a bounded number of calls.
 
 #include <cstddef>
@@ -139,8 +142,18 @@ void build(World& world, Input& input) {
     switch (r.b & 7u) {
       case 0:
       case 1:
-      case 2:
         fs.add_file(path, std::uint64_t{r.c} << ((r.b >> 3) * 2 % 64));
+        world.file_paths.insert(path);
+        break;
+      case 2:
+        // Another name for a file made so far (outside the targets too), or
+        // a sparse file that occupies less than its size.
+        if ((r.b & 8u) == 0 && fs.links_of(place) > 0) {
+          fs.add_hard_link(path, place);
+        } else {
+          const std::uint64_t size = std::uint64_t{r.c} << ((r.b >> 4) * 4 % 64);
+          fs.add_file(path, size, size >> (r.b >> 4));
+        }
         world.file_paths.insert(path);
         break;
       case 3:

@@ -123,9 +123,8 @@ class EmptyRegistry final : public tarnwick::StartupRegistry {
   tarnwick::Result<std::vector<tarnwick::RunValue>, tarnwick::OsError> run_values(tarnwick::StartupScope) override {
     return std::vector<tarnwick::RunValue>{};
   }
-  tarnwick::Result<std::optional<tarnwick::Bytes>, tarnwick::OsError> approved_value(tarnwick::StartupScope,
-                                                                                     const std::string&) override {
-    return std::optional<tarnwick::Bytes>();
+  tarnwick::Result<tarnwick::ApprovedStates, tarnwick::OsError> approved_values(tarnwick::StartupScope) override {
+    return tarnwick::ApprovedStates(tarnwick::ascii_upcase);
   }
   tarnwick::Result<tarnwick::Done, tarnwick::OsError> set_approved_value(tarnwick::StartupScope, const std::string&,
                                                                          const tarnwick::Bytes&) override {

@@ -66,13 +66,14 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console) 
 int cli_exit_for(const ClientError& error) {
   switch (error.kind) {
     case ErrorKind::Refused:
+    case ErrorKind::NotFound:
     case ErrorKind::ActionFailed:
       return kCliHelperSaidNo;
     case ErrorKind::InvalidRequest:
       return kCliUsage;
     case ErrorKind::ConsentDeclined:
     case ErrorKind::LaunchFailed:
-    case ErrorKind::TimedOut:
+    case ErrorKind::StillRunning:
     case ErrorKind::NoUsableResponse:
     case ErrorKind::InternalError:
       break;

@@ -30,6 +30,10 @@ const std::string_view kCliHelp =
     "                     finish and its answer is not read\n"
     "  --direct           start the helper without asking for elevation (for a\n"
     "                     caller that already runs with administrator rights)\n"
+    "  --allow-replaceable-helper\n"
+    "                     start a helper that this user could replace without\n"
+    "                     administrator rights (development and tests only;\n"
+    "                     refused otherwise)\n"
     "  --json             machine-readable output (list, clean)\n"
     "  --                 ends the options, for a NAME that begins with '-'\n"
     "  --help             this text\n"
@@ -86,6 +90,8 @@ Result<CliOptions> parse_cli_args(const std::vector<std::string>& args) {
       options.json = true;
     } else if (arg == "--direct") {
       options.direct = true;
+    } else if (arg == "--allow-replaceable-helper") {
+      options.allow_replaceable_helper = true;
     } else if (arg == "--helper" || arg == "--timeout") {
       const bool helper = arg == "--helper";
       if (helper ? seen_helper : seen_timeout) return error_text(arg + " given twice");

@@ -23,7 +23,8 @@ struct CliOptions {
   bool json = false;                       // list, clean
   std::optional<std::string> helper_path;  // default: tarnwick-helper.exe beside the client
   std::chrono::seconds timeout = kDefaultTimeout;
-  bool direct = false;  // start the helper without asking for elevation
+  bool direct = false;                    // start the helper without asking for elevation
+  bool allow_replaceable_helper = false;  // skip the check that the user cannot replace the helper
 
   friend bool operator==(const CliOptions&, const CliOptions&) = default;
 };

@@ -9,7 +9,7 @@ ClientError launch_error(std::uint32_t code, const std::string& what, const std:
 
 Err<ClientError> timed_out(std::chrono::milliseconds limit) {
   const auto ms = limit.count();
-  return client_error(ErrorKind::TimedOut,
+  return client_error(ErrorKind::StillRunning,
                       ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
 }
 
@@ -18,13 +18,15 @@ std::string describe(const ClientError& error) {
   switch (error.kind) {
     case ErrorKind::Refused:
       return "the helper refused the request: " + error.message;
+    case ErrorKind::NotFound:
+      return "the helper refused the request: " + error.message;
     case ErrorKind::ActionFailed:
       return "the action failed: " + error.message;
     case ErrorKind::ConsentDeclined:
       return "the elevation prompt was declined";
     case ErrorKind::LaunchFailed:
       return "the helper could not be started: " + error.message;
-    case ErrorKind::TimedOut:
+    case ErrorKind::StillRunning:
       return "the helper did not finish within " + error.message;
     case ErrorKind::NoUsableResponse:
       return "the helper gave no usable response (exit status " + status + "): " + error.message;

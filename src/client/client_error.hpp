@@ -16,6 +16,8 @@ enum class ErrorKind {
   // The helper refused the request ("bad request ..." or a name the Run key
   // does not hold); `message` is the helper's text.
   Refused,
+  // The name is not among the listed entries; `message` is the helper's text.
+  NotFound,
   // The action itself failed (a registry or cleaning error); `message` is the
   // helper's text.
   ActionFailed,
@@ -26,7 +28,7 @@ enum class ErrorKind {
   LaunchFailed,
   // The helper did not exit within the caller's time limit; it is left to
   // finish on its own and whatever it answers is discarded.
-  TimedOut,
+  StillRunning,
   // The helper exited, but its status and response file do not make one
   // usable answer; `message` says what was wrong, `exit_status` is set.
   NoUsableResponse,
@@ -60,7 +62,7 @@ inline constexpr std::uint32_t kErrorCancelled = 1223;  // ERROR_CANCELLED
 // (ConsentDeclined), or LaunchFailed with "<what>: <os_text>".
 ClientError launch_error(std::uint32_t code, const std::string& what, const std::string& os_text);
 
-// TimedOut, its message the limit: "600 s", or "250 ms" when not whole seconds.
+// StillRunning, its message the limit: "600 s", or "250 ms" when not whole seconds.
 Err<ClientError> timed_out(std::chrono::milliseconds limit);
 
 // One line for a person: what happened, with the helper's or the system's

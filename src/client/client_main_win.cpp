@@ -68,6 +68,7 @@ std::unique_ptr<client::HelperRunner> make_runner(const client::CliOptions& opti
                                            : client::helper_beside_this_program();
   launch.timeout = options.timeout;
   launch.elevate = !options.direct;
+  launch.allow_replaceable_helper = options.allow_replaceable_helper;
   return std::make_unique<client::WinHelperRunner>(std::move(launch));
 }
 
@@ -87,6 +88,10 @@ int run(int argc, wchar_t** argv, WinConsole& console) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // First of all: any DLL loaded from here on (by the system on the client's
+  // behalf, too) comes from System32, never from the exe's folder (Downloads,
+  // say), the current folder or PATH.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   WinConsole console;
   // Nothing is expected to throw but exhausted memory; it still ends as a status.
   try {

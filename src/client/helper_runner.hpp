@@ -9,7 +9,7 @@ namespace tarnwick::client {
 
 // Runs the helper once: starts it with the request text and a response path
 // of its own making, waits for it, and hands back its exit status and the
-// response file's bytes. Errors: ConsentDeclined, LaunchFailed, TimedOut,
+// response file's bytes. Errors: ConsentDeclined, LaunchFailed, StillRunning,
 // InvalidRequest. WinHelperRunner is the real one; tests give fakes.
 class HelperRunner {
  public:

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 
+#include "client/replaceable_helper_win.hpp"
 #include "client/run_folder_win.hpp"
+#include "client/token_win.hpp"
 #include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
 #include "platform/win/unique_handle_win.hpp"
@@ -115,6 +117,10 @@ std::wstring helper_beside_this_program() {
 Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
   auto helper = full_path(options_.helper_path);
   if (!helper) return Err{std::move(helper).error()};
+  if (!options_.allow_replaceable_helper && (options_.elevate || process_is_elevated())) {
+    auto safe = refuse_replaceable_helper(helper.value());
+    if (!safe) return Err{std::move(safe).error()};
+  }
   auto folder = RunFolder::create();
   if (!folder) return Err{std::move(folder).error()};
 

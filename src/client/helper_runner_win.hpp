@@ -7,6 +7,8 @@
 // window, a wait with a time limit, and the folder removed afterwards,
 // whatever happened. Windows builds only (helper_runner_win.cpp).
 
+#include <windows.h>
+
 #include <chrono>
 #include <string>
 
@@ -18,6 +20,14 @@ struct LaunchOptions {
   std::wstring helper_path;  // made absolute against the current folder
   std::chrono::milliseconds timeout{std::chrono::minutes(10)};
   bool elevate = true;  // false: CreateProcessW, no consent prompt, same rights as the caller
+  // Before the helper gets administrator rights (elevate, or a caller that
+  // is itself elevated), it is refused when the user without those rights
+  // could replace it: the exe or a folder above it owned by that user, or
+  // letting them write, delete, add beside it, change its permissions or
+  // take it over. True skips that check: for development and tests only
+  // (under Wine every file is the user's).
+  bool allow_replaceable_helper = false;
+  HWND owner_window = nullptr;  // owner of the consent prompt
 };
 
 class WinHelperRunner final : public HelperRunner {

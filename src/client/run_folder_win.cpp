@@ -1,15 +1,19 @@
 #include "client/run_folder_win.hpp"
 
 #include <bcrypt.h>
+#include <sddl.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <array>
 #include <cctype>
 #include <string_view>
 
 #include "client/helper_runner_win.hpp"
+#include "client/token_win.hpp"
 #include "common/hex.hpp"
 #include "platform/win/os_error_text_win.hpp"
+#include "platform/win/system_text_win.hpp"
 #include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
@@ -40,17 +44,98 @@ Outcome<std::wstring> local_app_data() {
   return path;
 }
 
-// 128 bits from the system's generator, as 32 hexadecimal digits.
+using GenRandom = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, ULONG);
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static HMODULE invalid() noexcept { return nullptr; }
+  static void close(HMODULE module) noexcept { ::FreeLibrary(module); }
+};
+
+// 128 bits from the system's generator, as 32 hexadecimal digits. bcrypt.dll
+// is not one of the DLLs Windows always takes from System32 (KnownDLLs):
+// it is loaded from there by name at run time rather than imported, so that
+// no copy of it beside the program is ever loaded.
 Outcome<std::wstring> random_name() {
+  const win::UniqueHandle<ModuleTraits> bcrypt(::LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  if (!bcrypt) return launch_failed("cannot load bcrypt.dll from the system folder", ::GetLastError());
+  // Through void(*)(): the one function pointer type any other converts to.
+  const auto gen_random =
+      reinterpret_cast<GenRandom>(reinterpret_cast<void (*)()>(::GetProcAddress(bcrypt.get(), "BCryptGenRandom")));
+  if (gen_random == nullptr) return launch_failed("bcrypt.dll has no BCryptGenRandom", ::GetLastError());
   std::array<unsigned char, 16> bytes{};
   const NTSTATUS status =
-      ::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+      gen_random(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
   if (!BCRYPT_SUCCESS(status)) {
     return client_error(ErrorKind::LaunchFailed, "no random name for the response folder (BCryptGenRandom: NTSTATUS " +
                                                      hex_text(static_cast<std::uint32_t>(status)) + ")");
   }
   const std::string digits = hex_of(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return std::wstring(kRunFolderPrefix) + std::wstring(digits.begin(), digits.end());
+}
+
+class LocalDescriptor {
+ public:
+  explicit LocalDescriptor(PSECURITY_DESCRIPTOR descriptor) : descriptor_(descriptor) {}
+  LocalDescriptor(const LocalDescriptor&) = delete;
+  LocalDescriptor& operator=(const LocalDescriptor&) = delete;
+  ~LocalDescriptor() { ::LocalFree(descriptor_); }
+  PSECURITY_DESCRIPTOR get() const { return descriptor_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_;
+};
+
+// The run folder's security: a protected list (nothing inherited from the
+// folder above) granting full control to the one identity that will use it,
+// and to what is created inside.
+Outcome<std::wstring> run_folder_sddl() {
+  // An elevated client's helper writes as that client, which holds
+  // Administrators; the user's unelevated processes do not. The owner is
+  // Administrators too: an owner may always change the list.
+  if (process_is_elevated()) return std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
+  // An unelevated client's helper writes as that user: nobody else needs in.
+  const auto user = process_user_sid();
+  if (!user) return launch_failed("cannot read this user's identity", ::GetLastError());
+  return L"D:P(A;OICI;FA;;;" + *user + L")";
+}
+
+// Creates `name` inside the folder `parent` through the native call that
+// takes a folder handle as the start of the name: nothing on the way can be
+// swapped, and the handle returned is the very object created (FILE_CREATE
+// fails on anything already there, a link included).
+Result<win::UniqueFile, DWORD> create_inside(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                                             ULONG options, PSECURITY_DESCRIPTOR security) {
+  UNICODE_STRING native_name{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                             static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.c_str())};
+  OBJECT_ATTRIBUTES attributes{};
+  InitializeObjectAttributes(&attributes, &native_name, OBJ_CASE_INSENSITIVE, parent, security);
+  IO_STATUS_BLOCK io{};
+  HANDLE created = nullptr;
+  const NTSTATUS status =
+      ::NtCreateFile(&created, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                     FILE_CREATE, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+  if (!NT_SUCCESS(status)) return Err{static_cast<DWORD>(::RtlNtStatusToDosError(status))};
+  return win::UniqueFile(created);
+}
+
+// The path the folder's handle names now, links resolved; in its plain
+// "C:\..." form when it is short enough to need no "\\?\".
+Result<std::wstring, DWORD> final_path(HANDLE handle) {
+  auto text = win::read_system_text([&](wchar_t* buffer, DWORD units) -> DWORD {
+    return ::GetFinalPathNameByHandleW(handle, buffer, units, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  });
+  if (!text) return Err{text.error().code};
+  std::wstring path(win::as_wide(text.value()));
+  if (path.starts_with(L"\\\\?\\") && path.size() >= 7 && path[5] == L':' && path.size() < MAX_PATH - 20) {
+    path.erase(0, 4);
+  }
+  return path;
+}
+
+void delete_through(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
 }  // namespace
@@ -60,33 +145,45 @@ Outcome<RunFolder> RunFolder::create() {
   if (!base) return Err{std::move(base).error()};
   auto name = random_name();
   if (!name) return Err{std::move(name).error()};
-  std::wstring folder = base.value() + L"\\" + name.value();
-  // Fails on anything already there: the name is new or the run does not start.
-  if (!::CreateDirectoryW(folder.c_str(), nullptr)) {
-    return launch_failed("cannot create the response folder", ::GetLastError());
+  auto sddl = run_folder_sddl();
+  if (!sddl) return Err{std::move(sddl).error()};
+  PSECURITY_DESCRIPTOR raw_descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.value().c_str(), SDDL_REVISION_1, &raw_descriptor,
+                                                              nullptr)) {
+    return launch_failed("cannot make the response folder's access list", ::GetLastError());
   }
-  std::wstring response_path = folder + L"\\response.json";
-  win::UniqueFile response(::CreateFileW(response_path.c_str(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  const LocalDescriptor descriptor(raw_descriptor);
+
+  const win::UniqueFile above(::CreateFileW(base.value().c_str(), FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!above) return launch_failed("cannot open the local application data folder", ::GetLastError());
+  // Not sharing delete: while it is open nobody renames or removes it, nor
+  // renames a folder above it.
+  auto folder = create_inside(above.get(), name.value(), DELETE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_DIRECTORY_FILE, descriptor.get());
+  if (!folder) return launch_failed("cannot create the response folder", folder.error());
+  auto response = create_inside(folder.value().get(), L"response.json", GENERIC_READ | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_NON_DIRECTORY_FILE, nullptr);
   if (!response) {
-    const DWORD code = ::GetLastError();
-    ::RemoveDirectoryW(folder.c_str());
-    return launch_failed("cannot create the response file", code);
+    delete_through(folder.value().get());
+    return launch_failed("cannot create the response file", response.error());
   }
-  return RunFolder(std::move(folder), std::move(response_path), std::move(response));
+  auto path = final_path(folder.value().get());
+  if (!path) {
+    delete_through(response.value().get());
+    response.value().reset();
+    delete_through(folder.value().get());
+    return launch_failed("cannot read the response folder's path", path.error());
+  }
+  return RunFolder(std::move(folder).value(), path.value() + L"\\response.json", std::move(response).value());
 }
 
-RunFolder::RunFolder(RunFolder&& other) noexcept
-    : folder_(std::exchange(other.folder_, std::wstring())),
-      response_path_(std::move(other.response_path_)),
-      response_(std::move(other.response_)) {}
-
 RunFolder::~RunFolder() {
+  // The file goes when its handle closes, then the folder, empty by then.
+  if (response_) delete_through(response_.get());
   response_.reset();
-  if (folder_.empty()) return;
-  ::DeleteFileW(response_path_.c_str());
-  ::RemoveDirectoryW(folder_.c_str());
+  if (folder_) delete_through(folder_.get());
 }
 
 }  // namespace tarnwick::client

@@ -10,14 +10,26 @@
 namespace tarnwick::client {
 
 // The folder of one run, %LOCALAPPDATA%\tarnwick-run-<32 random hex digits>,
-// holding response.json, created empty and kept open (sharing read, write and
-// delete) so that the answer is read from the very file the helper was given.
-// Both are removed when the owner goes, on every way out.
+// holding response.json, so that the answer is read from the very file the
+// helper was given:
+// - the folder is created, and the file in it, through handles (relative to
+//   the handle of the folder above), each only if nothing is there yet;
+// - the folder gets a protected access list granting only the identity that
+//   will write and read the file: Administrators and SYSTEM, owned by
+//   Administrators, for an elevated client (whose helper writes as that
+//   client), so that the user's unelevated processes cannot add, remove or
+//   replace anything in it; the user alone for an unelevated one;
+// - both stay open, the folder without sharing delete, so that neither it
+//   nor a folder above it can be renamed or removed while the run lasts;
+// - the helper is given the folder's final path (links resolved), so no link
+//   on the way can lead it elsewhere;
+// - both are removed through their handles when the owner goes, on every
+//   way out; no path is opened again.
 class RunFolder {
  public:
   static Outcome<RunFolder> create();
 
-  RunFolder(RunFolder&& other) noexcept;
+  RunFolder(RunFolder&& other) noexcept = default;
   RunFolder& operator=(RunFolder&&) = delete;
   RunFolder(const RunFolder&) = delete;
   RunFolder& operator=(const RunFolder&) = delete;
@@ -25,12 +37,13 @@ class RunFolder {
 
   const std::wstring& response_path() const { return response_path_; }
   HANDLE response_handle() const { return response_.get(); }
+  HANDLE folder_handle() const { return folder_.get(); }
 
  private:
-  RunFolder(std::wstring folder, std::wstring response_path, win::UniqueFile response)
+  RunFolder(win::UniqueFile folder, std::wstring response_path, win::UniqueFile response)
       : folder_(std::move(folder)), response_path_(std::move(response_path)), response_(std::move(response)) {}
 
-  std::wstring folder_;  // empty once moved from
+  win::UniqueFile folder_;
   std::wstring response_path_;
   win::UniqueFile response_;
 };

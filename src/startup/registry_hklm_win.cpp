@@ -17,6 +17,8 @@
 // is a 64-bit program only.
 static_assert(sizeof(void*) == 8, "tarnwick-helper must be built as a 64-bit Windows program");
 
+extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR unit);  // ntdll
+
 namespace tarnwick {
 namespace {
 
@@ -32,6 +34,12 @@ constexpr DWORD kInitialDataBytes = 2048;
 // Each ERROR_MORE_DATA retry grows the data buffer; a value rewritten ever
 // larger while it is read cannot keep the reads going past this.
 constexpr int kReadAttempts = 8;
+
+// The registry finds a value name by upcasing each UTF-16 unit with the
+// system's table; so does the listing.
+char16_t system_upcase(char16_t unit) {
+  return static_cast<char16_t>(::RtlUpcaseUnicodeChar(static_cast<WCHAR>(unit)));
+}
 
 Err<OsError> os_error(LSTATUS code) { return Err{OsError{static_cast<std::uint32_t>(code)}}; }
 
@@ -110,27 +118,26 @@ Result<std::vector<RunValue>, OsError> WinRegistryHklm::run_values(StartupScope 
   return values;
 }
 
-Result<std::optional<Bytes>, OsError> WinRegistryHklm::approved_value(StartupScope /*always HKLM*/,
-                                                                      const std::string& name) {
-  const std::optional<Bytes> absent;
-  const auto value_name = api_value_name(name);
-  if (!value_name) return absent;
-
+Result<ApprovedStates, OsError> WinRegistryHklm::approved_values(StartupScope /*always HKLM*/) {
+  ApprovedStates states(system_upcase);
   UniqueKey key;
-  if (open_key(kApprovedKey, kReadValues, key) != ERROR_SUCCESS) return absent;
+  if (open_key(kApprovedKey, kReadValues, key) != ERROR_SUCCESS) return states;  // no states: all enabled
 
-  Bytes data(kInitialDataBytes);
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  LSTATUS status = ERROR_MORE_DATA;
-  win::fill_growing(data, kReadAttempts, [&](Bytes& buffer) {
-    size = static_cast<DWORD>(buffer.size());
-    status = ::RegQueryValueExW(key.get(), value_name->c_str(), nullptr, &type, buffer.data(), &size);
-    return size_wanted(status, size);
-  });
-  if (status != ERROR_SUCCESS || type > REG_QWORD) return absent;
-  data.resize(std::min<std::size_t>(size, data.size()));
-  return std::optional<Bytes>(std::move(data));
+  // One enumeration, its buffers made once. A value that cannot be read
+  // whole, or whose type is above REG_QWORD, has no state; an enumeration
+  // that fails otherwise (the key deleted meanwhile) ends with what it read.
+  EnumBuffers buffers;
+  for (DWORD index = 0;; ++index) {
+    const LSTATUS status = enumerate_value(key.get(), index, buffers);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;
+    if (buffers.type > REG_QWORD) continue;
+    const std::size_t name_units = std::min<std::size_t>(buffers.name_length, buffers.name.size());
+    const std::size_t data_bytes = std::min<std::size_t>(buffers.data_length, buffers.data.size());
+    states.add(win::as_utf16(std::wstring_view(buffers.name.data(), name_units)),
+               Bytes(buffers.data.begin(), buffers.data.begin() + static_cast<std::ptrdiff_t>(data_bytes)));
+  }
+  return states;
 }
 
 Result<Done, OsError> WinRegistryHklm::set_approved_value(StartupScope /*always HKLM*/, const std::string& name,

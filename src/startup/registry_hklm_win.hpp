@@ -19,7 +19,8 @@ class WinRegistryHklm final : public StartupRegistry {
   Result<std::vector<RunValue>, OsError> run_values(StartupScope scope) override;
   // The value's bytes in ...\Explorer\StartupApproved\Run; absent when the
   // key or value is missing or cannot be read. Never an error.
-  Result<std::optional<Bytes>, OsError> approved_value(StartupScope scope, const std::string& name) override;
+  // One open and one enumeration of StartupApproved\Run; never an error.
+  Result<ApprovedStates, OsError> approved_values(StartupScope scope) override;
   // Creates the StartupApproved key if needed and writes `bytes` as REG_BINARY,
   // replacing the value whatever its type and length.
   Result<Done, OsError> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;

@@ -6,23 +6,24 @@
 namespace tarnwick {
 namespace {
 
-bool enabled_by(const std::optional<Bytes>& approved) {
-  if (!approved || approved->empty()) return true;
+bool enabled_by(const Bytes* approved) {
+  if (approved == nullptr || approved->empty()) return true;
   return ((*approved)[0] & 0x01) == 0;
 }
 
 }  // namespace
 
 Result<std::vector<StartupEntry>, OsError> list_startup_entries(StartupRegistry& registry, StartupScope scope) {
+  // The states first, all at once, then the Run values: no read per entry.
+  auto approved = registry.approved_values(scope);
+  if (!approved) return Err{std::move(approved).error()};
   auto values = registry.run_values(scope);
   if (!values) return Err{std::move(values).error()};
 
   std::vector<StartupEntry> entries;
   entries.reserve(values.value().size());
   for (auto& [name, command] : values.value()) {
-    auto approved = registry.approved_value(scope, name);
-    if (!approved) return Err{std::move(approved).error()};
-    const bool enabled = enabled_by(approved.value());
+    const bool enabled = enabled_by(approved.value().find(name));
     entries.push_back(StartupEntry{std::move(name), std::move(command), scope, enabled});
   }
   return entries;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/saturating.hpp"
 #include "engine/clean/entry_kind.hpp"
 #include "engine/clean/windows_error.hpp"
 
@@ -14,16 +15,26 @@ using clean::Listing;
 using clean::OpenEntry;
 namespace windows_error = clean::windows_error;
 
+// A file's data, shared by its names.
+struct FileContent {
+  std::uint64_t size = 0;
+  std::uint64_t allocation = 0;
+  std::uint32_t links = 1;
+};
+
 struct FakeFileSystem::Node {
   enum class Type { Folder, File, Link };
   Type type = Type::Folder;
   std::u16string name;
   std::uint32_t attributes = 0;
   std::uint32_t reparse_tag = 0;
-  std::uint64_t size = 0;
+  std::uint64_t size = 0;                // of a folder or a link; a file's is in `content`
+  std::shared_ptr<FileContent> content;  // files only
   std::u16string link_target;
   std::map<std::u16string, std::shared_ptr<Node>, std::less<>> children;
   Node* parent = nullptr;
+
+  std::uint64_t listed_size() const { return content ? content->size : size; }
 
   // Takes the children apart one by one: a tree thousands of levels deep
   // would overflow the stack if each level's destructor ran the next.
@@ -113,7 +124,12 @@ class FakeEntry final : public OpenEntry {
 
   Result<clean::EntryAttributes, OsError> attributes() override {
     if (auto fault = file_system_.enter(FakeStep::Attributes, *node_)) return Err{*fault};
-    return clean::EntryAttributes{node_->attributes, node_->reparse_tag};
+    const Node& node = *node_;
+    if (node.content) {
+      return clean::EntryAttributes{node.attributes, node.reparse_tag, node.content->links, node.content->size,
+                                    node.content->allocation};
+    }
+    return clean::EntryAttributes{node.attributes, node.reparse_tag, 1, node.size, node.size};
   }
 
   Result<Listing, OsError> list_children() override {
@@ -122,13 +138,21 @@ class FakeEntry final : public OpenEntry {
   }
 
   Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override {
-    if (auto fault = file_system_.enter(FakeStep::Open, *node_, name)) return Err{*fault};
-    auto folder = file_system_.followed(node_);
-    if (!folder) return Err{folder.error()};
-    if (!folder.value()->is_folder()) return Err{OsError{windows_error::kDirectory}};
-    const auto child = folder.value()->children.find(name);
-    if (child == folder.value()->children.end()) return Err{OsError{windows_error::kFileNotFound}};
-    return std::unique_ptr<OpenEntry>(std::make_unique<FakeEntry>(file_system_, child->second));
+    auto child = child_named(name);
+    if (!child) return Err{child.error()};
+    return std::unique_ptr<OpenEntry>(std::make_unique<FakeEntry>(file_system_, std::move(child).value()));
+  }
+
+  Result<std::optional<clean::EntryAttributes>, OsError> delete_non_folder_child(std::u16string_view name) override {
+    auto child = child_named(name);
+    if (!child) return Err{child.error()};
+    if ((child.value()->attributes & clean::kAttributeDirectory) != 0) return std::optional<clean::EntryAttributes>{};
+    FakeEntry entry(file_system_, std::move(child).value());
+    auto found = entry.attributes();
+    if (!found) return Err{found.error()};
+    auto marked = entry.mark_for_deletion();
+    if (!marked) return Err{marked.error()};
+    return std::optional<clean::EntryAttributes>(found.value());
   }
 
   Result<Done, OsError> mark_for_deletion() override {
@@ -137,13 +161,24 @@ class FakeEntry final : public OpenEntry {
     if (node_->is_folder() && !node_->children.empty()) return Err{OsError{windows_error::kDirNotEmpty}};
     Node* parent = node_->parent;
     node_->parent = nullptr;
-    if (node_->type == Node::Type::File) file_system_.file_deleted(node_->size);
+    if (node_->type == Node::Type::File) file_system_.name_removed(*node_);
     parent->children.erase(node_->name);
     file_system_.tree_changed();
     return Done{};
   }
 
  private:
+  // The child at `name`, reached as open_child reaches it.
+  Result<std::shared_ptr<Node>, OsError> child_named(std::u16string_view name) {
+    if (auto fault = file_system_.enter(FakeStep::Open, *node_, name)) return Err{*fault};
+    auto folder = file_system_.followed(node_);
+    if (!folder) return Err{folder.error()};
+    if (!folder.value()->is_folder()) return Err{OsError{windows_error::kDirectory}};
+    const auto child = folder.value()->children.find(name);
+    if (child == folder.value()->children.end()) return Err{OsError{windows_error::kFileNotFound}};
+    return child->second;
+  }
+
   FakeFileSystem& file_system_;
   std::shared_ptr<Node> node_;
 };
@@ -250,10 +285,31 @@ void FakeFileSystem::add_folders(std::u16string_view parent, std::u16string_view
   tree_changed();
 }
 
-void FakeFileSystem::add_file(std::u16string_view path, std::uint64_t size) {
+void FakeFileSystem::add_file(std::u16string_view path, std::uint64_t size, std::optional<std::uint64_t> allocation) {
   auto node = new_node(Node::Type::File, kAttributeArchive);
-  node->size = size;
+  node->content = std::make_shared<FileContent>(FileContent{size, allocation.value_or(size), 1});
   attach(path, std::move(node));
+}
+
+void FakeFileSystem::add_hard_link(std::u16string_view path, std::u16string_view existing) {
+  auto file = resolve(existing, false);
+  if (!file || !file.value()->content) throw std::invalid_argument("fake file system: no such file");
+  auto node = new_node(Node::Type::File, file.value()->attributes);
+  node->content = file.value()->content;
+  ++node->content->links;
+  attach(path, std::move(node));
+}
+
+std::uint32_t FakeFileSystem::links_of(std::u16string_view path) const {
+  auto found = resolve(path, false);
+  return found && found.value()->content ? found.value()->content->links : 0;
+}
+
+void FakeFileSystem::name_removed(Node& file) {
+  if (file.content->links == 1) {
+    deleted_file_bytes_ = saturating_add(deleted_file_bytes_, std::min(file.content->size, file.content->allocation));
+  }
+  --file.content->links;
 }
 
 void FakeFileSystem::add_link(std::u16string_view path, FakeLink kind, std::u16string_view target,
@@ -276,6 +332,9 @@ void FakeFileSystem::add_reparse_folder(std::u16string_view path, std::uint32_t 
 void FakeFileSystem::remove(std::u16string_view path) {
   auto node = resolve(path, false);
   if (!node || node.value()->parent == nullptr) return;
+  // A file loses that name. What a folder holds keeps its names there: a
+  // folder taken away while open stands for one moved elsewhere.
+  if (node.value()->content) --node.value()->content->links;
   Node* parent = node.value()->parent;
   node.value()->parent = nullptr;
   parent->children.erase(node.value()->name);
@@ -288,8 +347,9 @@ std::optional<FakeEntryState> FakeFileSystem::state_of(std::u16string_view path)
   auto found = resolve(path, false);
   if (!found) return std::nullopt;
   const Node& node = *found.value();
-  return FakeEntryState{node.is_folder(), node.type == Node::Type::Link, node.attributes, node.reparse_tag, node.size,
-                        node.link_target, node.children.size()};
+  return FakeEntryState{
+      node.is_folder(), node.type == Node::Type::Link, node.attributes, node.reparse_tag, node.listed_size(),
+      node.link_target, node.children.size()};
 }
 
 std::vector<std::u16string> FakeFileSystem::entries_under(std::u16string_view path) const {
@@ -369,7 +429,7 @@ Result<Listing, OsError> FakeFileSystem::listing_of(const std::shared_ptr<Node>&
       listing.broke_off = breaks->error;
       break;
     }
-    listing.entries.push_back({name, child->attributes, child->size, child->reparse_tag});
+    listing.entries.push_back({name, child->attributes, child->listed_size(), child->reparse_tag});
   }
   return listing;
 }

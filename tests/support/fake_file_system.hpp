@@ -1,8 +1,8 @@
 #pragma once
 
 // An in-memory file system for the cleaning engine: folders, files with
-// sizes, symbolic links, junctions and reparse points that are not links,
-// and any Windows error at any step.
+// sizes and allocations, hard links, symbolic links, junctions and reparse
+// points that are not links, and any Windows error at any step.
 //
 // Paths take either separator and an optional `\\?\` prefix; the first
 // component is a drive such as "C:". Names compare exactly. Like Windows,
@@ -25,6 +25,8 @@
 namespace tarnwick::test {
 
 // The operations a fault or a hook can be attached to.
+// OpenEntry::delete_non_folder_child goes through Open, then (when no
+// directory stands at the name) Attributes and Mark, on the child's path.
 enum class FakeStep {
   List,        // OpenEntry::list_children
   Open,        // open_target, and OpenEntry::open_child (path of the child)
@@ -73,11 +75,18 @@ class FakeFileSystem final : public clean::FileSystem {
   // Many empty folders in one, named `prefix` and a number from 0: the
   // parent's path is walked once.
   void add_folders(std::u16string_view parent, std::u16string_view prefix, std::size_t count);
-  void add_file(std::u16string_view path, std::uint64_t size);
+  // A file of `size` bytes that occupies `allocation` (its size when not
+  // given: an ordinary file; less for a sparse or compressed one).
+  void add_file(std::u16string_view path, std::uint64_t size, std::optional<std::uint64_t> allocation = {});
+  // Another name for the file at `existing`: the data is shared, and stays
+  // while any name is left.
+  void add_hard_link(std::u16string_view path, std::u16string_view existing);
   // `listed_size` is what a listing reports for the link itself.
   void add_link(std::u16string_view path, FakeLink kind, std::u16string_view target, std::uint64_t listed_size = 0);
   void add_reparse_folder(std::u16string_view path, std::uint32_t reparse_tag);
   // Takes away the entry and all beneath it; a link at the end goes as itself.
+  // A file loses that name; what a folder holds keeps its names in it (a
+  // folder taken away while open stands for one moved elsewhere).
   void remove(std::u16string_view path);
 
   // Looking: whether an entry is at `path` (a link at the end not followed).
@@ -93,8 +102,12 @@ class FakeFileSystem final : public clean::FileSystem {
   // Times an open entry that is a link was listed or opened into: each one
   // followed the link.
   int links_followed() const { return links_followed_; }
-  // Sizes of the plain files (not links) that mark_for_deletion took away.
+  // Space mark_for_deletion freed: for each plain file (not a link) whose
+  // last name it took away, its size or its allocation, whichever is
+  // smaller; the sum stops at 2^64 - 1.
   std::uint64_t deleted_file_bytes() const { return deleted_file_bytes_; }
+  // Names the file at `path` has (0 when it is no file).
+  std::uint32_t links_of(std::u16string_view path) const;
 
   // Faults and hooks. `times` < 0: every call from now on.
   void fail(FakeStep step, std::u16string_view path, OsError error, int times = -1);
@@ -114,7 +127,8 @@ class FakeFileSystem final : public clean::FileSystem {
   Result<clean::Listing, OsError> listing_of(const std::shared_ptr<Node>& folder);
   Result<std::shared_ptr<Node>, OsError> followed(const std::shared_ptr<Node>& node);
   void tree_changed() { ++generation_; }
-  void file_deleted(std::uint64_t size) { deleted_file_bytes_ += size; }
+  // A file's name was taken away: frees its data when it was the last.
+  void name_removed(Node& file);
 
  private:
   struct Rule {

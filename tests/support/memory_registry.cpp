@@ -1,5 +1,7 @@
 #include "support/memory_registry.hpp"
 
+#include "common/utf.hpp"
+
 namespace tarnwick::test {
 
 Result<std::vector<RunValue>, OsError> MemoryRegistry::run_values(StartupScope scope) {
@@ -8,14 +10,12 @@ Result<std::vector<RunValue>, OsError> MemoryRegistry::run_values(StartupScope s
   return run;
 }
 
-Result<std::optional<Bytes>, OsError> MemoryRegistry::approved_value(StartupScope, const std::string& name) {
-  approved_reads.push_back(name);
-  if (const auto failure = approved_value_errors.find(name); failure != approved_value_errors.end()) {
-    return Err{failure->second};
-  }
-  const auto found = approved.find(name);
-  if (found == approved.end()) return std::optional<Bytes>();
-  return std::optional<Bytes>(found->second);
+Result<ApprovedStates, OsError> MemoryRegistry::approved_values(StartupScope scope) {
+  approved_scopes.push_back(scope);
+  if (approved_values_error) return Err{*approved_values_error};
+  ApprovedStates states(ascii_upcase);
+  for (const auto& [name, bytes] : approved) states.add(*utf8_to_utf16(name), bytes);
+  return states;
 }
 
 Result<Done, OsError> MemoryRegistry::set_approved_value(StartupScope scope, const std::string& name,

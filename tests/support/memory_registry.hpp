@@ -26,20 +26,21 @@ class MemoryRegistry final : public StartupRegistry {
   // The StartupApproved key's values by name.
   std::map<std::string, Bytes> approved;
 
-  // Failures: run_values fails with this error; approved_value fails for the
-  // names mapped here; set_approved_value fails with this error (writing nothing).
+  // Failures: run_values, approved_values and set_approved_value each fail
+  // with their error when one is set (a failed write writes nothing).
   std::optional<OsError> run_values_error;
-  std::map<std::string, OsError> approved_value_errors;
+  std::optional<OsError> approved_values_error;
   std::optional<OsError> set_error;
 
-  // Every call, in order: scopes asked of run_values and approved_value, and
-  // every write attempted, failed ones included.
+  // Every call, in order: scopes asked of run_values and approved_values,
+  // and every write attempted, failed ones included.
   std::vector<StartupScope> run_scopes;
-  std::vector<std::string> approved_reads;
+  std::vector<StartupScope> approved_scopes;
   std::vector<Write> writes;
 
   Result<std::vector<RunValue>, OsError> run_values(StartupScope scope) override;
-  Result<std::optional<Bytes>, OsError> approved_value(StartupScope scope, const std::string& name) override;
+  // Names found as ApprovedStates finds them with ascii_upcase.
+  Result<ApprovedStates, OsError> approved_values(StartupScope scope) override;
   Result<Done, OsError> set_approved_value(StartupScope scope, const std::string& name, const Bytes& bytes) override;
 };
 

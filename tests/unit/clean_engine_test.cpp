@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,48 @@ TEST(CleanSystem, AFolderSwappedForALinkBetweenListingAndOpeningIsNeverFollowed)
   }
 }
 
+// A file the listings showed that is a folder by the time it is deleted is
+// not deleted as a file: it is opened as the folder it is and emptied, what
+// it holds counted; a file swapped for a junction goes as the link.
+TEST(CleanSystem, AFileSwappedForAFolderOrALinkAfterTheListingIsJudgedByWhatItIsNow) {
+  struct Case {
+    const char* what;
+    std::u16string swapped;
+    bool junction;
+    std::uint64_t freed;
+  };
+  const Case cases[] = {
+      {"in Temp, for a folder", u"C:\\Windows\\Temp\\f", false, 4 + 5},
+      {"deeper, for a folder", u"C:\\Windows\\Temp\\sub\\f", false, 4 + 5},
+      {"in Temp, for a junction", u"C:\\Windows\\Temp\\f", true, 4},
+      {"deeper, for a junction", u"C:\\Windows\\Temp\\sub\\f", true, 4},
+  };
+  for (const Case& c : cases) {
+    FakeFileSystem fs;
+    add_outside(fs);
+    fs.add_file(c.swapped, 3);
+    fs.add_file(u"C:\\Windows\\Temp\\g", 4);
+    const std::u16string swapped = c.swapped;
+    const bool junction = c.junction;
+    fs.before(FakeStep::List, u"C:\\Windows\\Temp", [swapped, junction](FakeFileSystem& scanned) {
+      scanned.before(FakeStep::List, u"C:\\Windows\\Temp", [swapped, junction](FakeFileSystem& listed) {
+        listed.before(FakeStep::Open, swapped, [swapped, junction](FakeFileSystem& f) {
+          f.remove(swapped);
+          if (junction) {
+            f.add_link(swapped, FakeLink::Junction, u"C:\\Users\\Public\\x");
+          } else {
+            f.add_file(swapped + u"\\inside", 5);
+          }
+        });
+      });
+    });
+    EXPECT_EQ(clean(fs), c.freed) << c.what;
+    EXPECT_TRUE(fs.entries_under(u"C:\\Windows\\Temp").empty()) << c.what;
+    EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside) << c.what;
+    EXPECT_EQ(fs.links_followed(), 0) << c.what;
+  }
+}
+
 // Names the path form would map to devices or trim are, relative to the
 // folder's handle, just names: each is deleted as itself.
 TEST(CleanSystem, DeletesDeviceNamedAndTrimmedEntriesAsThemselves) {
@@ -143,8 +186,10 @@ TEST(CleanSystem, DeletesDeviceNamedAndTrimmedEntriesAsThemselves) {
   EXPECT_TRUE(fs.contains(u"C:\\Windows\\win.ini"));
 }
 
-// The space freed: every plain file deleted at any depth counts its listed
-// size; links, folders and what stayed count 0.
+// The space freed: every plain file deleted at any depth whose last name
+// went counts its size or its allocation, whichever is smaller; links,
+// folders, files with another name left and what stayed count 0; the sum
+// stops at 2^64 - 1.
 TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
   struct Case {
     const char* what;
@@ -198,6 +243,43 @@ TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
        },
        7,
        {u"sub", u"sub\\protected"}},
+      {"a hard link to a file outside counts 0",
+       [](FakeFileSystem& fs) {
+         add_outside(fs);
+         fs.add_hard_link(u"C:\\Windows\\Temp\\big.tmp", u"C:\\Users\\Public\\x\\precious.dat");
+         fs.add_hard_link(u"C:\\Windows\\Temp\\sub\\deep.tmp", u"C:\\Users\\Public\\x\\precious.dat");
+         fs.add_file(u"C:\\Windows\\Temp\\own", 9);
+       },
+       9,
+       {}},
+      {"two names inside count the file once, when its last name goes",
+       [](FakeFileSystem& fs) {
+         fs.add_file(u"C:\\Windows\\Temp\\a", 300);
+         fs.add_hard_link(u"C:\\Windows\\SoftwareDistribution\\Download\\b", u"C:\\Windows\\Temp\\a");
+         fs.add_hard_link(u"C:\\Windows\\Temp\\sub\\c", u"C:\\Windows\\Temp\\a");
+       },
+       300,
+       {}},
+      {"a sparse or compressed file counts no more than it occupied",
+       [](FakeFileSystem& fs) {
+         constexpr std::uint64_t kSixteenTiB = std::uint64_t{16} << 40;
+         for (const char16_t* name : {u"C:\\Windows\\Temp\\s1", u"C:\\Windows\\Temp\\s2", u"C:\\Windows\\Temp\\s3"}) {
+           fs.add_file(name, kSixteenTiB, 0);
+         }
+         fs.add_file(u"C:\\Windows\\Temp\\compressed", 1000, 512);
+         fs.add_file(u"C:\\Windows\\Temp\\ordinary", 100, 4096);
+       },
+       612,
+       {}},
+      {"the sum stops at 2^64 - 1",
+       [](FakeFileSystem& fs) {
+         const std::uint64_t half = std::uint64_t{1} << 63;
+         fs.add_file(u"C:\\Windows\\Temp\\a", half);
+         fs.add_file(u"C:\\Windows\\Temp\\b", half);
+         fs.add_file(u"C:\\Windows\\Temp\\sub\\c", half);
+       },
+       std::numeric_limits<std::uint64_t>::max(),
+       {}},
   };
   for (const Case& c : cases) {
     FakeFileSystem fs;
@@ -206,6 +288,8 @@ TEST(CleanSystem, CountsTheSpaceActuallyFreed) {
     EXPECT_EQ(fs.entries_under(u"C:\\Windows\\Temp"), c.left) << c.what;
     if (fs.contains(u"C:\\Users\\Public\\x")) {
       EXPECT_EQ(fs.entries_under(u"C:\\Users\\Public\\x"), kOutside) << c.what;
+      EXPECT_EQ(fs.state_of(u"C:\\Users\\Public\\x\\precious.dat")->size, 1000u) << c.what;
+      EXPECT_EQ(fs.links_of(u"C:\\Users\\Public\\x\\precious.dat"), 1u) << c.what;
     }
   }
 }

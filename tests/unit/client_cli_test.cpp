@@ -36,11 +36,14 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
   clean_all.direct = true;
   CliOptions long_timeout = options(CliCommand::List);
   long_timeout.timeout = 86400s;
+  CliOptions replaceable = options(CliCommand::List);
+  replaceable.allow_replaceable_helper = true;
   const Case cases[] = {
       {{"list"}, options(CliCommand::List)},
       {{"list", "--json"}, list_json},
       {{"--json", "list"}, list_json},
       {{"--timeout", "86400", "list"}, long_timeout},
+      {{"list", "--allow-replaceable-helper"}, replaceable},
       {{"clean", "--json", "--helper", "C:\\h d\\tarnwick-helper.exe", "--timeout", "30", "--direct"}, clean_all},
       {{"enable", "Tool"}, options(CliCommand::Enable, "Tool")},
       {{"disable", "Tool"}, options(CliCommand::Disable, "Tool")},
@@ -304,7 +307,7 @@ TEST(ClientCli, ReportsEveryFailureOnStandardErrorWithItsStatus) {
        3,
        "tarnwick-client: the helper could not be started: cannot start the helper: File not found. (os error 2)\n"},
       {{"clean"},
-       failed_to_run(ErrorKind::TimedOut, "600 s"),
+       failed_to_run(ErrorKind::StillRunning, "600 s"),
        3,
        "tarnwick-client: the helper did not finish within 600 s\n"},
       {{"list"},
@@ -340,8 +343,9 @@ TEST(ClientCli, UsageErrorsAndHelpStartNothing) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out, kCliHelp);
   EXPECT_FALSE(help.runner_options.has_value());
-  for (const char* documented : {"list", "enable NAME", "disable NAME", "clean", "--json", "--helper PATH",
-                                 "--timeout SECONDS", "--direct", "exit status", "  3  "}) {
+  for (const char* documented :
+       {"list", "enable NAME", "disable NAME", "clean", "--json", "--helper PATH", "--timeout SECONDS", "--direct",
+        "--allow-replaceable-helper", "exit status", "  3  "}) {
     EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
   }
 }
@@ -359,7 +363,7 @@ TEST(ClientCli, DescribesEveryKindOfError) {
       {ErrorKind::ActionFailed, "m", 1u, "the action failed: m", 1},
       {ErrorKind::ConsentDeclined, "", std::nullopt, "the elevation prompt was declined", 3},
       {ErrorKind::LaunchFailed, "m", std::nullopt, "the helper could not be started: m", 3},
-      {ErrorKind::TimedOut, "250 ms", std::nullopt, "the helper did not finish within 250 ms", 3},
+      {ErrorKind::StillRunning, "250 ms", std::nullopt, "the helper did not finish within 250 ms", 3},
       {ErrorKind::NoUsableResponse, "m", 7u, "the helper gave no usable response (exit status 7): m", 3},
       {ErrorKind::InternalError, "", 101u, "the helper stopped on an internal error (exit status 101)", 3},
       {ErrorKind::InvalidRequest, "m", std::nullopt, "the request cannot be sent: m", 2},
@@ -374,7 +378,7 @@ TEST(ClientCli, DescribesEveryKindOfError) {
   EXPECT_EQ(
       launch_error(2, "cannot start the helper", "File not found. (os error 2)"),
       (ClientError{ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", std::nullopt, 2}));
-  EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::TimedOut, "250 ms", std::nullopt, 0}));
+  EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::StillRunning, "250 ms", std::nullopt, 0}));
   EXPECT_EQ(timed_out(600s).value.message, "600 s");
 }
 

@@ -86,7 +86,7 @@ TEST_F(DispatchTest, ListOfAnEmptyRunKeyIsAnEmptyArray) {
 
 TEST_F(DispatchTest, ListPassesTheListingErrorUnchanged) {
   registry.run = {{"Tool", "t"}};
-  registry.approved_value_errors["Tool"] = OsError{2};
+  registry.approved_values_error = OsError{2};
   const ActionResult result = run(HelperRequest{StartupHklmList{}});
   ASSERT_TRUE(result.is_error());
   EXPECT_EQ(result.error_message(), "System message 2. (os error 2)");
@@ -167,7 +167,7 @@ TEST(DispatchSet, ChecksListingThenNameThenWrite) {
     MemoryRegistry registry;
     registry.run = {{"Tool", "t"}};
     if (c.run_fails) registry.run_values_error = OsError{1};
-    if (c.approved_fails) registry.approved_value_errors["Tool"] = OsError{2};
+    if (c.approved_fails) registry.approved_values_error = OsError{2};
     if (c.write_fails) registry.set_error = OsError{3};
     FakeCleaner cleaner(std::uint64_t{0});
     const ActionResult result = dispatch(set_request(c.name, true), registry, cleaner, test::describe_os_error);

@@ -14,9 +14,7 @@ namespace {
 class NoRegistry final : public StartupRegistry {
  public:
   Result<std::vector<RunValue>, OsError> run_values(StartupScope) override { return Err{OsError{1115}}; }
-  Result<std::optional<Bytes>, OsError> approved_value(StartupScope, const std::string&) override {
-    return std::optional<Bytes>();
-  }
+  Result<ApprovedStates, OsError> approved_values(StartupScope) override { return ApprovedStates(ascii_upcase); }
   Result<Done, OsError> set_approved_value(StartupScope, const std::string&, const Bytes&) override { return Done{}; }
 };
 

@@ -61,15 +61,40 @@ TEST(ListStartupEntries, AnyErrorDropsTheWholeListAndPassesUnchanged) {
   const auto first = list_startup_entries(run_fails, StartupScope::HklmRun);
   ASSERT_FALSE(first.ok());
   EXPECT_EQ(first.error(), OsError{5});
-  EXPECT_TRUE(run_fails.approved_reads.empty());
 
   MemoryRegistry approved_fails;
   approved_fails.run = {{"One", "1"}, {"Two", "2"}, {"Three", "3"}};
-  approved_fails.approved_value_errors["Two"] = OsError{1015};
+  approved_fails.approved_values_error = OsError{1015};
   const auto second = list_startup_entries(approved_fails, StartupScope::HklmRun);
   ASSERT_FALSE(second.ok());
   EXPECT_EQ(second.error(), OsError{1015});
-  EXPECT_EQ(approved_fails.approved_reads, (std::vector<std::string>{"One", "Two"}));
+  EXPECT_TRUE(approved_fails.run_scopes.empty()) << "the Run key is not read after the states failed";
+}
+
+TEST(ListStartupEntries, ReadsTheStatesOnceAndFindsThemWithoutRegardToCase) {
+  MemoryRegistry registry;
+  registry.run = {{"Tool", "t"}, {"tool", "t2"}, {"Other", "o"}, {"Plain", "p"}, {std::string("Nul\0", 4), "n"}};
+  registry.approved = {{"TOOL", Bytes{0x03}}, {"oTHER", Bytes{0x03}}, {"Nul", Bytes{0x03}}};
+  const auto entries = list_startup_entries(registry, StartupScope::HklmRun);
+  ASSERT_TRUE(entries.ok());
+  std::vector<bool> enabled;
+  for (const auto& entry : entries.value()) enabled.push_back(entry.enabled);
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, true, true}));
+  EXPECT_EQ(registry.approved_scopes, std::vector<StartupScope>{StartupScope::HklmRun}) << "one read for all entries";
+}
+
+TEST(ApprovedStates, FindsByTheGivenUpcaseOnly) {
+  ApprovedStates states(ascii_upcase);
+  states.add(u"Ab\u00e9", Bytes{1});
+  states.add(u"AB\u00e9", Bytes{2});  // the same name, case aside: the first stays
+  states.add(u"Bad\xD800", Bytes{3});
+  EXPECT_EQ(states.size(), 2u);
+  ASSERT_NE(states.find("aB\xc3\xa9"), nullptr);
+  EXPECT_EQ(*states.find("aB\xc3\xa9"), Bytes{1});
+  EXPECT_EQ(states.find("AB\xc3\x89"), nullptr) << "\u00c9 is not a-z: the upcase given decides";
+  EXPECT_EQ(states.find("AB"), nullptr);
+  EXPECT_EQ(states.find(std::string("Ab\xc3\xa9\0", 5)), nullptr);
+  EXPECT_EQ(states.find("\xff"), nullptr) << "not UTF-8";
 }
 
 TEST(ApprovedStateBytes, TwelveBytesWithTheStateFirst) {

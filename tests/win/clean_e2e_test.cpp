@@ -11,6 +11,7 @@
 #include "support/hex.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/machine_state.hpp"
 #include "win/support/system_folders.hpp"
 
 namespace tarnwick::test {
@@ -35,6 +36,7 @@ std::string removed(std::uint64_t bytes) {
 // as its Temp (on Windows). The helper empties the system's folders instead
 // and never touches that one.
 TEST(CleanExe, ADecoyWindirIsLeftAloneAndTheSystemsOwnFoldersAreCleaned) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const OwnedSystemFolders system;
   const std::wstring decoy = make_temp_dir() + L"\\x";
   make_file(decoy + L"\\Temp\\victim.dat", 4096);
@@ -54,6 +56,7 @@ TEST(CleanExe, ADecoyWindirIsLeftAloneAndTheSystemsOwnFoldersAreCleaned) {
 }
 
 TEST(CleanExe, AnswersTheSpaceFreedByFilesAtAnyDepth) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const OwnedSystemFolders system;
   make_file(system.temp() + L"\\file.tmp", 100);
   make_file(system.temp() + L"\\sub\\a", 600);
@@ -63,6 +66,7 @@ TEST(CleanExe, AnswersTheSpaceFreedByFilesAtAnyDepth) {
 }
 
 TEST(CleanExe, DeletesDeviceNamedEntriesInTemp) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const OwnedSystemFolders system;
   make_file(system.temp() + L"\\NUL", 1);
   make_file(system.temp() + L"\\con", 2);
@@ -77,6 +81,7 @@ TEST(CleanExe, DeletesDeviceNamedEntriesInTemp) {
 }
 
 TEST(CleanExe, AFileHeldOpenWithoutDeleteSharingStaysAndIsNotCounted) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const OwnedSystemFolders system;
   const std::wstring held_path = system.temp() + L"\\setup.log";
   make_file(held_path, 10);
@@ -92,6 +97,7 @@ TEST(CleanExe, AFileHeldOpenWithoutDeleteSharingStaysAndIsNotCounted) {
 }
 
 TEST(CleanExe, AnswersZeroWhenBothTargetsAreEmpty) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const OwnedSystemFolders system;
   EXPECT_EQ(clean_system(L"C:\\windows"), removed(0));
 }

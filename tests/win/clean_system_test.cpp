@@ -18,6 +18,7 @@
 #include "platform/win/wide_win.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/machine_state.hpp"
 #include "win/support/system_folders.hpp"
 
 namespace tarnwick::clean {
@@ -70,6 +71,7 @@ TEST(CleanWinSystem, TheWindowsDirectoryIsTheSystemsWhateverWindirSays) {
 }
 
 TEST(CleanWinSystem, EmptiesBothOfTheSystemsTargetsAndLeavesADecoyWindirAlone) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const test::OwnedSystemFolders system;
   const std::wstring decoy = test::make_temp_dir() + L"\\Windows";
   add_system_files(decoy);
@@ -97,6 +99,7 @@ TEST(CleanWinSystem, EmptiesBothOfTheSystemsTargetsAndLeavesADecoyWindirAlone) {
 }
 
 TEST(CleanWinSystem, ReturnsZeroAndTouchesNothingWhenThereIsNothingToRemove) {
+  TARNWICK_SKIP_UNLESS_MACHINE_STATE();
   const test::OwnedSystemFolders system;
   make_file(system.download() + L"\\empty", 0);
   make_file(system.temp() + L"\\empty", 0);
@@ -162,6 +165,27 @@ TEST(CleanWinSystem, AReadOnlyFileInATargetGoesWhereThePlatformAllows) {
     EXPECT_EQ(report.removed_bytes, 0u);
     EXPECT_TRUE(entry_exists(temp + L"\\read-only.txt"));
   }
+}
+
+// A hard link in Temp to a file elsewhere frees nothing: the data stays
+// under the other name, so it counts 0; a file with two names in Temp counts
+// once, when its last name goes.
+TEST(CleanWinSystem, AFileWithAnotherNameLeftCountsNothingAndTheOtherNameKeepsItsData) {
+  const std::wstring dir = test::make_temp_dir();
+  const std::wstring temp = dir + L"\\Temp";
+  const std::wstring outside = dir + L"\\outside\\big.dat";
+  make_file(outside, 1000);
+  make_file(temp + L"\\own.tmp", 5);
+  make_file(temp + L"\\twice\\a.tmp", 300);
+  ASSERT_TRUE(::CreateHardLinkW((temp + L"\\big-link.tmp").c_str(), outside.c_str(), nullptr));
+  ASSERT_TRUE(::CreateHardLinkW((temp + L"\\twice\\b.tmp").c_str(), (temp + L"\\twice\\a.tmp").c_str(), nullptr));
+  const CleanReport report = delete_in(temp);
+  EXPECT_TRUE(report.failures.empty());
+  EXPECT_EQ(report.removed_bytes, 5u + 300u);
+  EXPECT_TRUE(entries_under(temp).empty());
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(::GetFileAttributesExW(outside.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 1000u);
 }
 
 // Names the path form would map to a device or trim ("NUL", "con", "COM1",

@@ -132,29 +132,12 @@ DWORD run_helper_under_parent(HANDLE parent, const std::wstring& arguments) {
   EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()));
   EXPECT_TRUE(
       ::DuplicateTokenEx(own.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, primary.put()));
-  SIZE_T size = 0;
-  ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-  std::vector<BYTE> storage(size);
-  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-  EXPECT_TRUE(::InitializeProcThreadAttributeList(attributes, 1, 0, &size));
-  EXPECT_TRUE(::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof(parent),
-                                          nullptr, nullptr));
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof(startup);
-  startup.lpAttributeList = attributes;
-  std::wstring line = quoted(helper_exe_path()) + L" " + arguments;
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessAsUserW(primary.get(), helper_exe_path().c_str(), line.data(), nullptr, nullptr, FALSE,
-                             EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &process);
-  ::DeleteProcThreadAttributeList(attributes);
-  EXPECT_TRUE(started) << "CreateProcessAsUserW: " << ::GetLastError();
-  if (!started) return ~DWORD{0};
-  const win::UniqueKernelHandle process_handle(process.hProcess);
-  const win::UniqueKernelHandle thread_handle(process.hThread);
-  ::WaitForSingleObject(process_handle.get(), INFINITE);
+  const StartedProcess helper = start_helper_under_parent(parent, arguments, 0, primary.get());
+  EXPECT_TRUE(helper.process) << "CreateProcessAsUserW: " << ::GetLastError();
+  if (!helper.process) return ~DWORD{0};
+  ::WaitForSingleObject(helper.process.get(), INFINITE);
   DWORD status = 0;
-  ::GetExitCodeProcess(process_handle.get(), &status);
+  ::GetExitCodeProcess(helper.process.get(), &status);
   return status;
 }
 

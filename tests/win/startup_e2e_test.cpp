@@ -6,6 +6,7 @@
 #include "platform/win/os_error_text_win.hpp"
 #include "support/hex.hpp"
 #include "win/support/helper_process.hpp"
+#include "win/support/machine_state.hpp"
 #include "win/support/startup_keys.hpp"
 
 namespace tarnwick::test {
@@ -20,7 +21,10 @@ struct Answer {
 
 class StartupE2e : public ::testing::Test {
  protected:
-  void SetUp() override { reset_to_alpha_and_tool(); }
+  void SetUp() override {
+    TARNWICK_SKIP_UNLESS_MACHINE_STATE();
+    reset_to_alpha_and_tool();
+  }
 
   Answer helper(const std::string& request_json) {
     const std::wstring response = make_temp_dir() + L"\\response.json";

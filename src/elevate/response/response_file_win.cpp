@@ -20,9 +20,8 @@ struct OpenedResponse {
 // Opens or creates the file with the caller's rights; the thread is back to
 // the helper's own identity when this returns.
 OpenedResponse open_as_caller(const std::wstring& path) {
-  const win::UniqueKernelHandle token = win::caller_impersonation_token();
-  if (!token) return {};
-  const win::ThreadImpersonation as_caller(token.get());
+  // No verified caller, no file: the helper never opens the path as anyone else.
+  const win::ActingAsCaller as_caller;
   if (!as_caller.active()) return {};
   OpenedResponse opened;
   // OPEN_ALWAYS keeps an existing file (and its identity); it is emptied only

@@ -9,8 +9,9 @@ namespace tarnwick {
 // - paths in the device or object namespaces, network paths, alternate data
 //   streams and device names are refused before anything is opened;
 // - the file is opened (created when missing) while the thread acts as the
-//   caller, without following a link at the last component and without
-//   truncating;
+//   verified caller (win::ActingAsCaller), without following a link at the
+//   last component and without truncating; with no verified caller nothing
+//   is opened at all;
 // - a directory, a link, a device or a file with a second hard link is
 //   refused before a byte of it changes; a file created only to be refused
 //   is removed again;

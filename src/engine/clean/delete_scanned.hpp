@@ -15,9 +15,10 @@ namespace tarnwick::clean {
 struct CleanReport {
   // One text per entry (or target folder) that could not be deleted or listed.
   std::vector<std::string> failures;
-  // Space freed: the listed sizes of the plain files deleted, at any depth
-  // inside the targets, also inside a subfolder that stayed in part. Links,
-  // folders and what could not be deleted add 0.
+  // Space freed (space_freed_by of each entry deleted), at any depth inside
+  // the targets, also inside a subfolder that stayed in part. Links,
+  // folders, files with another name left and what could not be deleted
+  // add 0; the sum stops at 2^64 - 1.
   std::uint64_t removed_bytes = 0;
   // Entries directly inside the targets that were deleted, a whole folder as one.
   std::uint32_t removed_count = 0;

@@ -38,10 +38,17 @@ struct Listing {
   std::optional<OsError> broke_off;
 };
 
-// Attributes of an open entry, read through its handle.
+// What an open entry is, read through its handle in one go: the entry
+// itself, never a link's target.
 struct EntryAttributes {
   std::uint32_t attributes = 0;
-  std::uint32_t reparse_tag = 0;
+  std::uint32_t reparse_tag = 0;  // meaningful only with the reparse-point bit
+  // Names the file has, this one included; 0 when not known.
+  std::uint32_t links = 0;
+  std::uint64_t end_of_file = 0;
+  // Space the file system has given it; below the end of file for a sparse
+  // or compressed file.
+  std::uint64_t allocation = 0;
 };
 
 // An open entry, reached without following a link: a link is the link
@@ -60,6 +67,14 @@ class OpenEntry {
   // Marks the entry for deletion; its name goes when it is closed. A folder
   // must be empty.
   virtual Result<Done, OsError> mark_for_deletion() = 0;
+  // Deletes a child by name, opened as open_child opens it, provided it is
+  // not a directory (a link to a folder, a junction included, counts as a
+  // directory here): gives what it was, read through the handle that
+  // deleted it, before its name went. Gives nothing, and does nothing, when
+  // a directory stands at the name. The same work as open_child,
+  // attributes and mark_for_deletion in one step, which the system may do
+  // in fewer calls.
+  virtual Result<std::optional<EntryAttributes>, OsError> delete_non_folder_child(std::u16string_view name) = 0;
 };
 
 class FileSystem {

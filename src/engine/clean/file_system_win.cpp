@@ -13,7 +13,9 @@ Result<std::unique_ptr<OpenEntry>, OsError> WinFileSystem::open_target(std::u16s
   HANDLE handle = ::CreateFileW(system.value().c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, nt::kShareAll, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Err{OsError{::GetLastError()}};
-  return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(win::UniqueKernelHandle(handle)));
+  // Each target learns its volume's answers afresh.
+  return std::unique_ptr<OpenEntry>(
+      std::make_unique<WinOpenEntry>(win::UniqueKernelHandle(handle), std::make_shared<VolumeFacts>()));
 }
 
 void WinFileSystem::pause_before_retry() { ::SwitchToThread(); }

@@ -23,6 +23,36 @@ inline constexpr DWORD kDispositionIgnoreReadonly = 0x10;
 // read-only file goes too.
 inline constexpr DWORD kPosixDeleteFlags = kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadonly;
 
+// FileStatInformation (Windows 10 1709 and later, where the file system
+// takes it): attributes, reparse tag, link count and sizes in one query.
+inline constexpr auto kFileStatInformation = static_cast<FILE_INFORMATION_CLASS>(68);
+
+struct FileStatInformation {
+  LARGE_INTEGER file_id;
+  LARGE_INTEGER creation_time;
+  LARGE_INTEGER last_access_time;
+  LARGE_INTEGER last_write_time;
+  LARGE_INTEGER change_time;
+  LARGE_INTEGER allocation_size;
+  LARGE_INTEGER end_of_file;
+  ULONG file_attributes;
+  ULONG reparse_tag;
+  ULONG number_of_links;
+  ACCESS_MASK effective_access;
+};
+
+inline constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
+inline constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+inline constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
+inline constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
+
+// How a system or a file system says it does not take an information class.
+constexpr bool class_refused(NTSTATUS status) {
+  return status == kStatusNotImplemented || status == kStatusInvalidInfoClass || status == kStatusInvalidParameter ||
+         status == kStatusNotSupported;
+}
+
 inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace tarnwick::clean::nt

@@ -9,12 +9,20 @@
 namespace tarnwick::clean {
 namespace {
 
+// An open's outcome as the system gave it: the caller tells some statuses
+// apart that share one Win32 code (a directory where none was wanted, and
+// access denied, both give ERROR_ACCESS_DENIED).
+struct RelativeOpen {
+  NTSTATUS status = 0;
+  win::UniqueKernelHandle handle;
+};
+
 // Opens `name` relative to the folder handle `parent`; an empty name opens
 // the entry of `parent` itself again. A link at the name is opened as the
 // link (FILE_OPEN_REPARSE_POINT). A name with a separator is refused: its
 // first part would be passed through, a link there followed.
-Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
-                                                       ULONG options) {
+Result<RelativeOpen, OsError> open_relative_status(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
+                                                   ULONG options) {
   if (name.find_first_of(std::u16string_view(u"\0\\", 2)) != std::u16string_view::npos) {
     return Err{OsError{ERROR_INVALID_NAME}};
   }
@@ -30,8 +38,65 @@ Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16st
   const NTSTATUS status =
       ::NtOpenFile(&handle, access, &object_attributes, &io_status, nt::kShareAll,
                    options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT);
-  if (!NT_SUCCESS(status)) return Err{OsError{::RtlNtStatusToDosError(status)}};
-  return win::UniqueKernelHandle(handle);
+  RelativeOpen opened;
+  opened.status = status;
+  if (NT_SUCCESS(status)) opened.handle = win::UniqueKernelHandle(handle);
+  return opened;
+}
+
+Result<win::UniqueKernelHandle, OsError> open_relative(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
+                                                       ULONG options) {
+  auto opened = open_relative_status(parent, name, access, options);
+  if (!opened) return Err{opened.error()};
+  if (!NT_SUCCESS(opened.value().status)) return Err{OsError{::RtlNtStatusToDosError(opened.value().status)}};
+  return std::move(opened.value().handle);
+}
+
+// Attributes, reparse tag, link count and sizes of an open entry: one query
+// where the volume takes FileStatInformation, two where it does not (learnt
+// on the first refusal).
+Result<EntryAttributes, OsError> query_entry(HANDLE handle, VolumeFacts& volume) {
+  if (!volume.stat_query_refused) {
+    nt::FileStatInformation stat{};
+    IO_STATUS_BLOCK io_status{};
+    const NTSTATUS status = ::NtQueryInformationFile(handle, &io_status, &stat, sizeof stat, nt::kFileStatInformation);
+    if (NT_SUCCESS(status)) {
+      return EntryAttributes{stat.file_attributes, stat.reparse_tag, stat.number_of_links,
+                             static_cast<std::uint64_t>(stat.end_of_file.QuadPart),
+                             static_cast<std::uint64_t>(stat.allocation_size.QuadPart)};
+    }
+    if (!nt::class_refused(status)) return Err{OsError{::RtlNtStatusToDosError(status)}};
+    volume.stat_query_refused = true;
+  }
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+    return Err{OsError{::GetLastError()}};
+  }
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    return Err{OsError{::GetLastError()}};
+  }
+  return EntryAttributes{tag.FileAttributes, tag.ReparseTag, standard.NumberOfLinks,
+                         static_cast<std::uint64_t>(standard.EndOfFile.QuadPart),
+                         static_cast<std::uint64_t>(standard.AllocationSize.QuadPart)};
+}
+
+// Marks an open entry for deletion: POSIX semantics (the name goes at once,
+// a read-only file too) unless the volume is known to refuse them, then the
+// classic disposition (the name goes when the last handle closes).
+Result<Done, OsError> mark_open_entry(HANDLE handle, VolumeFacts& volume) {
+  if (!volume.posix_delete_refused) {
+    nt::FileDispositionInfoEx posix{nt::kPosixDeleteFlags};
+    if (::SetFileInformationByHandle(handle, nt::kFileDispositionInfoEx, &posix, sizeof posix)) return Done{};
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_PARAMETER) {
+      return Err{OsError{error}};
+    }
+    volume.posix_delete_refused = true;
+  }
+  FILE_DISPOSITION_INFO classic{TRUE};
+  if (::SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic)) return Done{};
+  return Err{OsError{::GetLastError()}};
 }
 
 bool is_dot_or_dot_dot(std::u16string_view name) { return name == u"." || name == u".."; }
@@ -62,13 +127,7 @@ void append_entries(const std::byte* buffer, std::size_t buffer_size, Listing& l
 
 }  // namespace
 
-Result<EntryAttributes, OsError> WinOpenEntry::attributes() {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!::GetFileInformationByHandleEx(handle_.get(), FileAttributeTagInfo, &info, sizeof info)) {
-    return Err{OsError{::GetLastError()}};
-  }
-  return EntryAttributes{info.FileAttributes, info.ReparseTag};
-}
+Result<EntryAttributes, OsError> WinOpenEntry::attributes() { return query_entry(handle_.get(), *volume_); }
 
 Result<Listing, OsError> WinOpenEntry::list_children() {
   auto folder = open_relative(handle_.get(), u"", FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_DIRECTORY_FILE);
@@ -95,19 +154,46 @@ Result<std::unique_ptr<OpenEntry>, OsError> WinOpenEntry::open_child(std::u16str
   if (name.empty()) return Err{OsError{ERROR_INVALID_NAME}};  // would open this entry itself
   auto child = open_relative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0);
   if (!child) return Err{child.error()};
-  return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(std::move(child).value()));
+  return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(std::move(child).value(), volume_));
 }
 
-Result<Done, OsError> WinOpenEntry::mark_for_deletion() {
-  nt::FileDispositionInfoEx posix{nt::kPosixDeleteFlags};
-  if (::SetFileInformationByHandle(handle_.get(), nt::kFileDispositionInfoEx, &posix, sizeof posix)) return Done{};
-  const DWORD error = ::GetLastError();
-  if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_PARAMETER) {
-    return Err{OsError{error}};
+Result<Done, OsError> WinOpenEntry::mark_for_deletion() { return mark_open_entry(handle_.get(), *volume_); }
+
+// Per file: one open, one query (two where FileStatInformation is refused),
+// the disposition, one close. Where the volume refuses the POSIX disposition
+// the open itself carries the deletion (FILE_DELETE_ON_CLOSE: the classic
+// semantics, which the disposition would have given anyway), so that no
+// disposition call is made.
+//
+// A swap between the listing and this open is still seen, as the attribute
+// query sees it elsewhere: FILE_NON_DIRECTORY_FILE makes the open fail with
+// STATUS_FILE_IS_A_DIRECTORY when a folder, a junction or a link to a folder
+// stands at the name now, before anything is marked; the caller then opens
+// it plainly and judges it by its handle. A file link swapped in is opened
+// as itself (FILE_OPEN_REPARSE_POINT) and deleted as a link, which is what a
+// link gets anyway; the query, made through the same handle before the name
+// goes, says it is one, and it frees nothing. So does a file with another
+// name (a hard link).
+Result<std::optional<EntryAttributes>, OsError> WinOpenEntry::delete_non_folder_child(std::u16string_view name) {
+  if (name.empty()) return Err{OsError{ERROR_INVALID_NAME}};  // would open this entry itself
+  const bool deleted_on_close = volume_->posix_delete_refused;
+  const ULONG options = FILE_NON_DIRECTORY_FILE | (deleted_on_close ? FILE_DELETE_ON_CLOSE : 0);
+  auto opened = open_relative_status(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, options);
+  if (!opened) return Err{opened.error()};
+  if (opened.value().status == nt::kStatusFileIsADirectory) return std::optional<EntryAttributes>{};
+  if (!NT_SUCCESS(opened.value().status)) return Err{OsError{::RtlNtStatusToDosError(opened.value().status)}};
+  const HANDLE child = opened.value().handle.get();
+
+  auto found = query_entry(child, *volume_);
+  if (deleted_on_close) {
+    // The name goes when the handle closes, whatever the query gave: an
+    // entry whose link count could not be read frees nothing.
+    return std::optional<EntryAttributes>(found ? found.value() : EntryAttributes{});
   }
-  FILE_DISPOSITION_INFO classic{TRUE};
-  if (::SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &classic, sizeof classic)) return Done{};
-  return Err{OsError{::GetLastError()}};
+  if (!found) return Err{found.error()};
+  auto marked = mark_open_entry(child, *volume_);
+  if (!marked) return Err{marked.error()};
+  return std::optional<EntryAttributes>(found.value());
 }
 
 }  // namespace tarnwick::clean

@@ -11,11 +11,28 @@
 
 namespace tarnwick::clean {
 
+// What the deletion learns of the volume of a target while it works there,
+// so that a call the file system refuses is tried once per target, not once
+// per file. Everything below a target is on its volume: a mount point is a
+// link, never entered.
+struct VolumeFacts {
+  // FileDispositionInfoEx with POSIX semantics was refused (Wine, FAT, older
+  // Windows): from then on the classic disposition, or an open that carries
+  // the deletion, is used at once.
+  bool posix_delete_refused = false;
+  // FileStatInformation was refused (Wine 8, older Windows, some file
+  // systems): from then on FileAttributeTagInfo and FileStandardInfo.
+  bool stat_query_refused = false;
+};
+
 class WinOpenEntry final : public OpenEntry {
  public:
-  explicit WinOpenEntry(win::UniqueKernelHandle handle) : handle_(std::move(handle)) {}
+  WinOpenEntry(win::UniqueKernelHandle handle, std::shared_ptr<VolumeFacts> volume)
+      : handle_(std::move(handle)), volume_(std::move(volume)) {}
 
-  // FileAttributeTagInfo of the handle: the entry itself, never a link's target.
+  // FileStatInformation of the handle, or FileAttributeTagInfo and
+  // FileStandardInfo where it is refused: the entry itself, never a link's
+  // target.
   Result<EntryAttributes, OsError> attributes() override;
   // Reopens this very folder for listing (a relative open with an empty
   // name), then reads FileIdBothDirectoryInfo from that handle.
@@ -23,11 +40,15 @@ class WinOpenEntry final : public OpenEntry {
   // NtOpenFile relative to this handle, with FILE_OPEN_REPARSE_POINT.
   Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override;
   // FileDispositionInfoEx with POSIX semantics; FileDispositionInfo where
-  // the file system does not take that class.
+  // the volume does not take that class.
   Result<Done, OsError> mark_for_deletion() override;
+  // See the definition: one open with FILE_NON_DIRECTORY_FILE, one query,
+  // the disposition (carried by the open where POSIX is refused), one close.
+  Result<std::optional<EntryAttributes>, OsError> delete_non_folder_child(std::u16string_view name) override;
 
  private:
   win::UniqueKernelHandle handle_;
+  std::shared_ptr<VolumeFacts> volume_;
 };
 
 }  // namespace tarnwick::clean

@@ -37,36 +37,67 @@ Result<EntryKind, OsError> kind_of(OpenEntry& entry) {
   return entry_kind(attributes.value().attributes, attributes.value().reparse_tag);
 }
 
-// Marks an open entry that is not a folder for deletion; a plain file, by
-// its listing and its handle alike, counts its listed size.
-Result<Done, OsError> mark_not_a_folder(OpenEntry& child, EntryKind kind, const ListedEntry& listed,
+bool listed_as_folder(const ListedEntry& listed) { return (listed.attributes & kAttributeDirectory) != 0; }
+
+// Marks an open entry that is not a folder for deletion, and counts what it
+// frees by what its handle says it is.
+Result<Done, OsError> mark_not_a_folder(OpenEntry& child, const EntryAttributes& found, const ListedEntry& listed,
                                         FreedBytes& freed) {
   auto marked = child.mark_for_deletion();
   if (!marked) return marked;
-  if (kind == EntryKind::PlainFile && entry_kind(listed.attributes, listed.reparse_tag) == EntryKind::PlainFile) {
-    freed += listed.size;
-  }
+  add_space_freed(freed, listed, found);
   return Done{};
+}
+
+// The step for an entry the listing showed as no folder: opened and deleted
+// in one, unless a directory stands at the name now (swapped in since the
+// listing, or a link to a folder), which it then leaves alone: gives false.
+// One that vanished, or was on its way out, at any moment of that step
+// fails with the code that says so.
+Result<bool, OsError> deleted_as_listed(OpenEntry& parent, const ListedEntry& listed, FreedBytes& freed) {
+  auto removed = parent.delete_non_folder_child(listed.name);
+  if (!removed) return Err{removed.error()};
+  if (!removed.value()) return false;
+  add_space_freed(freed, listed, *removed.value());
+  return true;
+}
+
+// Opens a child, reads what it is from that handle (the listing may be out
+// of date), and marks it for deletion unless it is a folder: gives the
+// folder, or null when it was marked or had vanished before it was opened.
+Result<Entry, OsError> open_and_judge(OpenEntry& parent, const ListedEntry& listed, FreedBytes& freed) {
+  auto child = parent.open_child(listed.name);
+  if (!child) {
+    if (vanished(child.error())) return Entry{};
+    return Err{child.error()};
+  }
+  auto found = child.value()->attributes();
+  if (!found) return Err{found.error()};
+  if (entry_kind(found.value().attributes, found.value().reparse_tag) == EntryKind::Directory) {
+    return std::move(child).value();
+  }
+  auto marked = mark_not_a_folder(*child.value(), found.value(), listed, freed);
+  if (!marked) return Err{marked.error()};
+  return Entry{};
 }
 
 // Deletes a child that is not a folder, or opens a folder to be emptied.
 // The kind is read from the open handle, not from the parent's listing,
-// which may be out of date: a folder swapped for a link since is a link here.
+// which may be out of date: a folder swapped for a link since is a link here,
+// and a file swapped for a folder is a folder.
 // Gives the folder to descend into, or null when nothing is left to do.
 Result<Entry, OsError> delete_or_open_child(FileSystem& file_system, OpenEntry& parent, const ListedEntry& listed,
                                             FreedBytes& freed) {
   return retried(file_system, windows_error::kSharingViolation, [&]() -> Result<Entry, OsError> {
-    auto child = parent.open_child(listed.name);
-    if (!child) {
-      if (vanished(child.error())) return Entry{};
-      return Err{child.error()};
+    if (!listed_as_folder(listed)) {
+      auto deleted = deleted_as_listed(parent, listed, freed);
+      if (!deleted) {
+        if (vanished(deleted.error())) return Entry{};
+        return Err{deleted.error()};
+      }
+      if (deleted.value()) return Entry{};
     }
-    auto kind = kind_of(*child.value());
-    if (!kind) return Err{kind.error()};
-    if (kind.value() == EntryKind::Directory) return std::move(child).value();
-    auto marked = mark_not_a_folder(*child.value(), kind.value(), listed, freed);
-    if (!marked) return Err{marked.error()};
-    return Entry{};
+    return open_and_judge(parent, listed, freed);
   });
 }
 
@@ -83,14 +114,23 @@ Result<std::vector<ListedEntry>, OsError> whole_listing(OpenEntry& folder) {
 
 Result<Done, OsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
                                           FreedBytes& freed, WorkListGauge* gauge) {
+  if (!listed_as_folder(entry)) {
+    auto deleted = deleted_as_listed(parent, entry, freed);
+    if (!deleted) return Err{deleted.error()};
+    if (deleted.value()) return Done{};
+  }
   auto child = parent.open_child(entry.name);
   if (!child) return Err{child.error()};
   if (entry_kind(entry.attributes, entry.reparse_tag) == EntryKind::Directory) {
     return delete_tree(file_system, std::move(child).value(), freed, gauge);
   }
-  auto kind = kind_of(*child.value());
-  if (!kind) return Err{kind.error()};
-  return mark_not_a_folder(*child.value(), kind.value(), entry, freed);
+  auto found = child.value()->attributes();
+  if (!found) return Err{found.error()};
+  // Listed as no folder, a folder now: emptied and deleted as the folder it is.
+  if (entry_kind(found.value().attributes, found.value().reparse_tag) == EntryKind::Directory) {
+    return delete_tree(file_system, std::move(child).value(), freed, gauge);
+  }
+  return mark_not_a_folder(*child.value(), found.value(), entry, freed);
 }
 
 Result<Done, OsError> delete_tree(FileSystem& file_system, Entry root, FreedBytes& freed, WorkListGauge* gauge) {

@@ -8,22 +8,22 @@
 #include "common/result.hpp"
 #include "engine/clean/file_system.hpp"
 #include "engine/clean/folder_stack.hpp"
+#include "engine/clean/freed_space.hpp"
 
 namespace tarnwick::clean {
 
 // Tries of an operation refused for a passing reason, the first included.
 inline constexpr int kDeleteAttempts = 50;
 
-// Space freed: grows by the listed size of each plain file deleted, at any
-// depth, also when the deletion around it fails later. Links, folders and
-// whatever could not be deleted add 0.
-using FreedBytes = std::uint64_t;
-
+// `freed` grows by what each deleted entry frees (space_freed_by), at any
+// depth, also when the deletion around it fails later.
+//
 // Deletes one entry of `parent`'s listing, opened by its name relative to
 // `parent` without following a link, its kind read from that handle. A
 // folder goes with the tree deletion, and only if it is one still (else
 // ERROR_DIRECTORY: a folder swapped for a file or a link since the listing
-// is left alone); anything else is marked for deletion, a link as itself.
+// is left alone); anything else is deleted as itself, a link as a link, and
+// a file that has become a folder since goes with the tree deletion.
 // One attempt: an entry that vanished or is in use is a failure here.
 Result<Done, OsError> delete_listed_entry(FileSystem& file_system, OpenEntry& parent, const ListedEntry& entry,
                                           FreedBytes& freed, WorkListGauge* gauge = nullptr);

@@ -2,25 +2,11 @@
 
 #include <winternl.h>
 
-#include <array>
-#include <optional>
-
 namespace tarnwick::win {
 namespace {
 
-UniqueKernelHandle to_impersonation_token(HANDLE token) {
-  UniqueKernelHandle duplicate;
-  if (!::DuplicateTokenEx(token, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation, TokenImpersonation,
-                          duplicate.put())) {
-    return {};
-  }
-  return duplicate;
-}
-
 // SeDebugPrivilege enabled in the helper's own token for the life of the
-// object, then put back as it was. Lets an administrator open the token of a
-// process that belongs to another account (a standard user who had an
-// administrator approve the consent prompt).
+// object, then put back as it was.
 class DebugPrivilege {
  public:
   DebugPrivilege() noexcept {
@@ -59,97 +45,53 @@ UniqueKernelHandle open_allowing_debug_privilege(Open open) {
   return open();
 }
 
-std::optional<ULONGLONG> creation_time(HANDLE process) {
+std::optional<std::uint64_t> creation_time(HANDLE process) {
   FILETIME created{}, exited{}, kernel{}, user{};
   if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
-  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
-// The parent's token, when the process now holding the parent's id is still
-// the one that started the helper: a parent that has exited may have its id
-// reused by a newer process, which must not lend the helper its identity.
-UniqueKernelHandle parent_token() {
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!NT_SUCCESS(::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic),
-                                              nullptr))) {
-    return {};
-  }
-  const auto parent_id = static_cast<DWORD>(basic.InheritedFromUniqueProcessId);
-  if (parent_id == 0) return {};
-
-  const UniqueKernelHandle parent = open_allowing_debug_privilege(
-      [&] { return UniqueKernelHandle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent_id)); });
-  if (!parent) return {};
-  const auto parent_created = creation_time(parent.get());
-  const auto own_created = creation_time(::GetCurrentProcess());
-  if (!parent_created || !own_created || *parent_created >= *own_created) return {};
-
-  const UniqueKernelHandle token = open_allowing_debug_privilege([&] {
-    UniqueKernelHandle opened;
-    if (!::OpenProcessToken(parent.get(), TOKEN_DUPLICATE | TOKEN_QUERY, opened.put())) return UniqueKernelHandle();
-    return opened;
-  });
-  if (!token) return {};
-  return to_impersonation_token(token.get());
-}
-
-std::optional<DWORD> integrity_rid(HANDLE token) {
-  std::array<BYTE, sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE> buffer{};
-  DWORD size = 0;
-  if (!::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), static_cast<DWORD>(buffer.size()), &size)) {
-    return std::nullopt;
-  }
-  const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
-  const DWORD count = *::GetSidSubAuthorityCount(label->Label.Sid);
-  if (count == 0) return std::nullopt;
-  return *::GetSidSubAuthority(label->Label.Sid, count - 1);
-}
-
-// The helper's own identity without what elevation added to it.
-UniqueKernelHandle restricted_own_token() {
-  UniqueKernelHandle own;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, own.put())) {
-    return {};
-  }
-  std::array<BYTE, SECURITY_MAX_SID_SIZE> administrators{};
-  DWORD sid_size = static_cast<DWORD>(administrators.size());
-  if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators.data(), &sid_size)) return {};
-  SID_AND_ATTRIBUTES deny_only{administrators.data(), 0};
-  UniqueKernelHandle restricted;
-  if (!::CreateRestrictedToken(own.get(), DISABLE_MAX_PRIVILEGE, 1, &deny_only, 0, nullptr, 0, nullptr,
-                               restricted.put())) {
-    return {};
-  }
-
-  const auto rid = integrity_rid(restricted.get());
-  if (!rid) return {};
-  if (*rid > SECURITY_MANDATORY_MEDIUM_RID) {
-    std::array<BYTE, SECURITY_MAX_SID_SIZE> medium{};
-    sid_size = static_cast<DWORD>(medium.size());
-    if (!::CreateWellKnownSid(WinMediumLabelSid, nullptr, medium.data(), &sid_size)) return {};
-    TOKEN_MANDATORY_LABEL label{};
-    label.Label.Sid = medium.data();
-    label.Label.Attributes = SE_GROUP_INTEGRITY;
-    if (!::SetTokenInformation(restricted.get(), TokenIntegrityLevel, &label,
-                               static_cast<DWORD>(sizeof(label) + ::GetLengthSid(medium.data())))) {
-      return {};
-    }
-  }
-  return to_impersonation_token(restricted.get());
+  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 }  // namespace
 
-UniqueKernelHandle caller_impersonation_token() {
-  if (UniqueKernelHandle token = parent_token()) return token;
-  return restricted_own_token();
+WinCallerSteps::~WinCallerSteps() {
+  if (impersonating_) ::RevertToSelf();
 }
 
-ThreadImpersonation::ThreadImpersonation(HANDLE token) noexcept
-    : active_(token != nullptr && ::SetThreadToken(nullptr, token) != FALSE) {}
+std::uint32_t WinCallerSteps::parent_id() {
+  PROCESS_BASIC_INFORMATION basic{};
+  if (!NT_SUCCESS(::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic),
+                                              nullptr))) {
+    return 0;
+  }
+  return static_cast<std::uint32_t>(basic.InheritedFromUniqueProcessId);
+}
 
-ThreadImpersonation::~ThreadImpersonation() {
-  if (active_) ::RevertToSelf();
+bool WinCallerSteps::open_parent(std::uint32_t id) {
+  parent_ = open_allowing_debug_privilege(
+      [&] { return UniqueKernelHandle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id)); });
+  return static_cast<bool>(parent_);
+}
+
+std::optional<std::uint64_t> WinCallerSteps::parent_created() { return creation_time(parent_.get()); }
+
+std::optional<std::uint64_t> WinCallerSteps::own_created() { return creation_time(::GetCurrentProcess()); }
+
+bool WinCallerSteps::parent_running() { return ::WaitForSingleObject(parent_.get(), 0) == WAIT_TIMEOUT; }
+
+bool WinCallerSteps::open_parent_token() {
+  const UniqueKernelHandle token = open_allowing_debug_privilege([&] {
+    UniqueKernelHandle opened;
+    if (!::OpenProcessToken(parent_.get(), TOKEN_DUPLICATE | TOKEN_QUERY, opened.put())) return UniqueKernelHandle();
+    return opened;
+  });
+  if (!token) return false;
+  return ::DuplicateTokenEx(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
+                            TokenImpersonation, token_.put()) != FALSE;
+}
+
+bool WinCallerSteps::impersonate() {
+  impersonating_ = ::SetThreadToken(nullptr, token_.get()) != FALSE;
+  return impersonating_;
 }
 
 }  // namespace tarnwick::win

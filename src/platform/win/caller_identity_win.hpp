@@ -3,36 +3,61 @@
 // The identity of whoever started the helper. The helper runs with
 // administrator rights, but some of what it is asked to do (writing the
 // response file) must be done only where its caller itself may: the calling
-// thread then acts as the caller for that one step.
+// thread then acts as the caller for that one step, or the step is not done.
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+
+#include "platform/caller_check.hpp"
 #include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::win {
 
-// An impersonation token for the caller: the token of the parent process
-// (the app that started the helper) when the parent is still the process
-// that started it and its token can be had; otherwise the helper's own token
-// with administrator rights taken away (privileges removed, Administrators
-// deny-only, integrity at most medium). Empty when neither can be made: the
-// step must then not be done at all, never with the full token.
-UniqueKernelHandle caller_impersonation_token();
-
-// While alive, the calling thread acts as `token`; reverts on every way out.
-class ThreadImpersonation {
+// The steps of verify_caller on Windows: the parent from the process's basic
+// information, opened (and held) with PROCESS_QUERY_LIMITED_INFORMATION and
+// SYNCHRONIZE, its token duplicated for impersonation. An open that is
+// denied is tried once more with SeDebugPrivilege enabled, which lets an
+// administrator open the process of another account (a standard user who
+// had an administrator approve the consent prompt). The thread goes back to
+// its own identity when the object is destroyed.
+class WinCallerSteps final : public CallerSteps {
  public:
-  explicit ThreadImpersonation(HANDLE token) noexcept;
-  ThreadImpersonation(const ThreadImpersonation&) = delete;
-  ThreadImpersonation& operator=(const ThreadImpersonation&) = delete;
-  ~ThreadImpersonation();
+  WinCallerSteps() = default;
+  WinCallerSteps(const WinCallerSteps&) = delete;
+  WinCallerSteps& operator=(const WinCallerSteps&) = delete;
+  ~WinCallerSteps() override;
 
-  // False when the thread could not take the identity; it then still runs
-  // with the helper's own rights and must not do the step.
-  bool active() const noexcept { return active_; }
+  std::uint32_t parent_id() override;
+  bool open_parent(std::uint32_t id) override;
+  std::optional<std::uint64_t> parent_created() override;
+  std::optional<std::uint64_t> own_created() override;
+  bool parent_running() override;
+  bool open_parent_token() override;
+  bool impersonate() override;
 
  private:
-  bool active_ = false;
+  UniqueKernelHandle parent_;
+  UniqueKernelHandle token_;  // an impersonation token
+  bool impersonating_ = false;
+};
+
+// While alive, the calling thread acts as the helper's verified caller, when
+// there is one (active()); otherwise it keeps the helper's own identity and
+// the step must not be done at all. Reverts on every way out.
+class ActingAsCaller {
+ public:
+  ActingAsCaller() : verdict_(verify_caller(steps_)) {}
+  ActingAsCaller(const ActingAsCaller&) = delete;
+  ActingAsCaller& operator=(const ActingAsCaller&) = delete;
+
+  bool active() const noexcept { return verdict_ == CallerVerdict::Verified; }
+  CallerVerdict verdict() const noexcept { return verdict_; }
+
+ private:
+  WinCallerSteps steps_;
+  CallerVerdict verdict_;
 };
 
 }  // namespace tarnwick::win

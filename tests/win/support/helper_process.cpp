@@ -6,8 +6,6 @@
 #include <map>
 #include <stdexcept>
 
-#include "platform/win/unique_handle_win.hpp"
-
 namespace tarnwick::test {
 namespace {
 
@@ -132,6 +130,36 @@ HelperRun run_program(const std::wstring& program, const std::wstring& arguments
 HelperRun run_helper_exe(const std::wstring& arguments, const EnvOverrides& overrides,
                          const std::vector<std::wstring>& removed) {
   return run_command_line(L"\"" + helper_exe_path() + L"\" " + arguments, overrides, removed);
+}
+
+StartedProcess start_helper_under_parent(HANDLE parent, const std::wstring& arguments, DWORD flags,
+                                         HANDLE primary_token) {
+  SIZE_T size = 0;
+  ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  std::vector<BYTE> storage(size);
+  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+  if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return {};
+  StartedProcess started;
+  if (::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof(parent), nullptr,
+                                  nullptr)) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.lpAttributeList = attributes;
+    std::wstring line = L"\"" + helper_exe_path() + L"\" " + arguments;
+    const std::wstring program = helper_exe_path();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+    PROCESS_INFORMATION process{};
+    const BOOL ok = primary_token != nullptr
+                        ? ::CreateProcessAsUserW(primary_token, program.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                                 flags, nullptr, nullptr, &startup.StartupInfo, &process)
+                        : ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                           nullptr, &startup.StartupInfo, &process);
+    if (ok) started = {win::UniqueKernelHandle(process.hProcess), win::UniqueKernelHandle(process.hThread)};
+  }
+  const DWORD error = ::GetLastError();
+  ::DeleteProcThreadAttributeList(attributes);
+  ::SetLastError(error);
+  return started;
 }
 
 std::wstring make_temp_dir() {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win/unique_handle_win.hpp"
+
 namespace tarnwick::test {
 
 struct HelperRun {
@@ -39,6 +41,19 @@ HelperRun run_command_line(const std::wstring& command_line, const EnvOverrides&
 // process's environment; standard output is captured too (both streams
 // through files in a new temporary folder).
 HelperRun run_program(const std::wstring& program, const std::wstring& arguments);
+
+struct StartedProcess {
+  win::UniqueKernelHandle process;
+  win::UniqueKernelHandle thread;
+};
+
+// Starts the helper with the command line `"<exe>" <arguments>` and `parent`
+// as its parent process (PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, the way the
+// consent service starts an elevated program for an app), with `flags`
+// (CREATE_SUSPENDED, say). As `primary_token` when one is given, else as this
+// process. Empty handles when it was not started (GetLastError says why).
+StartedProcess start_helper_under_parent(HANDLE parent, const std::wstring& arguments, DWORD flags,
+                                         HANDLE primary_token = nullptr);
 
 // A new, empty folder under the temp folder; not removed afterwards.
 std::wstring make_temp_dir();

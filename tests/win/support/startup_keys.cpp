@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win/unique_handle_win.hpp"
+#include "win/support/machine_state.hpp"
 
 extern "C" NTSTATUS NTAPI NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG title_index, ULONG type, PVOID data,
                                         ULONG data_size);
@@ -18,11 +19,13 @@ void check(LSTATUS status, const char* what) {
 }
 
 void delete_tree(const wchar_t* path) {
+  require_machine_state();
   const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
   if (status != ERROR_FILE_NOT_FOUND) check(status, "RegDeleteTreeW");
 }
 
 win::UniqueKey create_key(const wchar_t* path) {
+  require_machine_state();
   HKEY raw = nullptr;
   check(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
         "RegCreateKeyExW");

@@ -2,6 +2,8 @@
 
 // The machine-wide Run and StartupApproved\Run keys of the test prefix, which
 // the registry tests own: each test clears them first and builds what it needs.
+// Only with the opt-in (win/support/machine_state.hpp): without it every
+// function here that writes throws.
 
 #include <windows.h>
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "win/support/folder_tree.hpp"
+#include "win/support/machine_state.hpp"
 
 namespace tarnwick::test {
 
@@ -38,6 +39,7 @@ OwnedSystemFolders::OwnedSystemFolders()
     : windows_(system_windows_directory_path()),
       temp_(windows_ + L"\\Temp"),
       download_(windows_ + L"\\SoftwareDistribution\\Download") {
+  require_machine_state();
   empty_folder(temp_);
   empty_folder(download_);
   temp_leftovers_ = entries_under(temp_);

@@ -1,0 +1,158 @@
+/*
+ * tarnwick_client.h: the C interface of tarnwick-client.dll, for apps in any
+ * language (C, C++ with any compiler, C#, Rust, Electron through a C FFI).
+ *
+ * Each call starts tarnwick-helper.exe once with one request, waits for it,
+ * and reads its answer strictly. Plain C99; compiles as C++ too.
+ *
+ * Strings: every string given or returned is UTF-8. Strings returned end with
+ * a NUL; names and commands also come with their length in bytes, since a
+ * registry name may hold U+0000.
+ *
+ * Memory: the caller owns what it passes in; the DLL keeps no pointer to it
+ * after the call returns. What the DLL hands out is freed only by the DLL's
+ * own function named at each call (never by free() or delete: the DLL has its
+ * own heap).
+ *
+ * Errors: each call returns a tarnwick_status. TARNWICK_OK is 0; any other
+ * value is an error, and tarnwick_last_error_message() on the same client
+ * then gives one line for a person. The numbers are fixed: new kinds get new
+ * numbers, existing ones never change.
+ *
+ * Threads: the calls that run the helper (tarnwick_list_startup_entries,
+ * tarnwick_set_startup_enabled, tarnwick_clean_system) block until the helper
+ * has exited or the client's time limit has passed (10 minutes unless
+ * options say otherwise); run them on a worker thread, not on a UI thread,
+ * whose window would stop responding meanwhile. A client is used by one
+ * thread at a time: calls on one client must not overlap. Separate clients
+ * may be used from separate threads at once. tarnwick_status_name and
+ * tarnwick_version may be called from any thread at any time.
+ *
+ * Elevation: a call that elevates shows the Windows consent prompt; the
+ * user's "no" is TARNWICK_CONSENT_DECLINED.
+ */
+#ifndef TARNWICK_CLIENT_H
+#define TARNWICK_CLIENT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(TARNWICK_CLIENT_BUILDING)
+#define TARNWICK_API __declspec(dllimport)
+#else
+#define TARNWICK_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The outcome of a call. The values are part of the interface. */
+typedef enum tarnwick_status {
+  TARNWICK_OK = 0,
+  /* The helper refused the request (a malformed request). */
+  TARNWICK_REFUSED = 1,
+  /* No listed startup entry has the name given. */
+  TARNWICK_NOT_FOUND = 2,
+  /* The action itself failed (a registry or cleaning error). */
+  TARNWICK_ACTION_FAILED = 3,
+  /* The user declined the elevation prompt. */
+  TARNWICK_CONSENT_DECLINED = 4,
+  /* The helper could not be started (missing, not executable, ...). */
+  TARNWICK_LAUNCH_FAILED = 5,
+  /* The time limit passed while the helper was still running: it may still
+     be acting, and its answer is not read. */
+  TARNWICK_STILL_RUNNING = 6,
+  /* The helper exited without a usable answer. */
+  TARNWICK_NO_USABLE_RESPONSE = 7,
+  /* The helper stopped on an internal error. */
+  TARNWICK_INTERNAL_ERROR = 8,
+  /* The request could not be sent (e.g. a name too long for a command line). */
+  TARNWICK_INVALID_REQUEST = 9,
+  /* A misused call: a NULL pointer where one is needed, a string that is not
+     valid UTF-8, an options structure of an unknown size. Nothing was run. */
+  TARNWICK_INVALID_ARGUMENT = 10,
+  /* Memory ran out inside the DLL. Nothing was run, or the answer was lost. */
+  TARNWICK_OUT_OF_MEMORY = 11
+} tarnwick_status;
+
+/* How the helper is started. Set struct_size to sizeof(tarnwick_options);
+   every other member zero means its default. */
+typedef struct tarnwick_options {
+  uint32_t struct_size;
+  /* Full path of tarnwick-helper.exe (UTF-8). NULL: tarnwick-helper.exe in
+     the folder that holds tarnwick-client.dll. */
+  const char* helper_path;
+  /* How long a call waits for the helper, in milliseconds; 0: 600000. */
+  uint32_t timeout_ms;
+  /* The window (HWND) that owns the consent prompt; NULL: none. */
+  void* owner_window;
+  /* Nonzero: start a helper that lies in a folder the user can write (for
+     development only; a shipped app leaves this 0). */
+  int32_t allow_replaceable_helper;
+} tarnwick_options;
+
+/* A client: the options and the last error. Opaque. */
+typedef struct tarnwick_client tarnwick_client;
+
+/* One machine-wide Run entry, in the Run key's order. */
+typedef struct tarnwick_startup_entry {
+  const char* name; /* "" for the key's default value */
+  size_t name_length;
+  const char* command;
+  size_t command_length;
+  int32_t enabled; /* 1 enabled, 0 disabled */
+} tarnwick_startup_entry;
+
+/* Makes a client. options: NULL for all defaults. On success *client is set;
+   free it with tarnwick_client_destroy. On error *client is NULL. */
+TARNWICK_API tarnwick_status tarnwick_client_create(const tarnwick_options* options, tarnwick_client** client);
+
+/* Frees a client and its last error. NULL does nothing. */
+TARNWICK_API void tarnwick_client_destroy(tarnwick_client* client);
+
+/* Lists the machine-wide Run entries. On success *entries points at *count
+   entries (NULL when there are none); free them with
+   tarnwick_free_startup_entries, even when *count is 0. On error *entries is
+   NULL and *count 0. Blocks (see Threads). */
+TARNWICK_API tarnwick_status tarnwick_list_startup_entries(tarnwick_client* client, tarnwick_startup_entry** entries,
+                                                           size_t* count);
+
+/* Frees what tarnwick_list_startup_entries handed out. NULL does nothing. */
+TARNWICK_API void tarnwick_free_startup_entries(tarnwick_startup_entry* entries, size_t count);
+
+/* Enables (enabled nonzero) or disables the entry with this name: name_length
+   bytes of UTF-8 at name. TARNWICK_NOT_FOUND when no entry has that name.
+   Blocks (see Threads). */
+TARNWICK_API tarnwick_status tarnwick_set_startup_enabled(tarnwick_client* client, const char* name, size_t name_length,
+                                                          int32_t enabled);
+
+/* Empties the system's update download cache and Temp folder. On success
+ *removed_bytes is the space freed. Blocks (see Threads). */
+TARNWICK_API tarnwick_status tarnwick_clean_system(tarnwick_client* client, uint64_t* removed_bytes);
+
+/* The last error of this client, one line for a person (UTF-8); "" after a
+   call that succeeded. Owned by the client: valid until the next call with
+   this client or its destruction. Never NULL; "" for a NULL client. */
+TARNWICK_API const char* tarnwick_last_error_message(const tarnwick_client* client);
+
+/* The Windows error code behind the last error (launch failures, a declined
+   prompt: 1223), else 0. */
+TARNWICK_API uint32_t tarnwick_last_os_error(const tarnwick_client* client);
+
+/* The helper's exit status in the last call: 1 and *exit_status set when the
+   helper ran to its end, else 0. */
+TARNWICK_API int32_t tarnwick_last_exit_status(const tarnwick_client* client, uint32_t* exit_status);
+
+/* A status's name, e.g. "TARNWICK_NOT_FOUND"; "TARNWICK_UNKNOWN" for a value
+   this DLL does not know. Static: never freed. */
+TARNWICK_API const char* tarnwick_status_name(tarnwick_status status);
+
+/* The DLL's version, "MAJOR.MINOR.PATCH". Static: never freed. */
+TARNWICK_API const char* tarnwick_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNWICK_CLIENT_H */

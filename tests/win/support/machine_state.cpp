@@ -1,0 +1,210 @@
+#include "win/support/machine_state.hpp"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "win/support/folder_tree.hpp"
+#include "win/support/startup_keys.hpp"
+#include "win/support/system_folders.hpp"
+
+namespace tarnwick::test {
+namespace {
+
+struct SavedValue {
+  std::wstring name;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+// A key's values as they were; nullopt: the key was not there.
+using SavedKey = std::optional<std::vector<SavedValue>>;
+
+struct SavedFolder {
+  std::wstring folder;
+  std::wstring saved_in;
+  std::vector<std::wstring> moved;  // names moved into saved_in
+};
+
+struct State {
+  bool opted_in = false;
+  bool saved = false;
+  std::string refusal;
+  SavedKey run;
+  SavedKey approved;
+  std::wstring saved_root;
+  std::vector<SavedFolder> folders;
+};
+
+State& state() {
+  static State instance;
+  return instance;
+}
+
+std::string narrow(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+bool opted_in() {
+  wchar_t value[8] = {};
+  const DWORD length = ::GetEnvironmentVariableW(kMachineStateVariable, value, 8);
+  return length == 1 && value[0] == L'1';
+}
+
+// Reads every value of HKLM\path; throws when the key has subkeys, which
+// putting the values back would not restore.
+SavedKey save_key(const wchar_t* path) {
+  HKEY raw = nullptr;
+  const LSTATUS opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &raw);
+  if (opened == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (opened != ERROR_SUCCESS) throw std::runtime_error("cannot open HKLM\\" + narrow(path) + " to save it");
+  DWORD subkeys = 0, values = 0, max_name = 0, max_data = 0;
+  LSTATUS status = ::RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, &max_name,
+                                      &max_data, nullptr, nullptr);
+  std::vector<SavedValue> saved;
+  for (DWORD i = 0; status == ERROR_SUCCESS && i < values; ++i) {
+    std::wstring name(max_name + 1, L'\0');
+    std::vector<BYTE> data(max_data);
+    DWORD name_length = max_name + 1;
+    DWORD data_size = max_data;
+    DWORD type = REG_NONE;
+    status = ::RegEnumValueW(raw, i, name.data(), &name_length, nullptr, &type, data.data(), &data_size);
+    name.resize(name_length);
+    data.resize(data_size);
+    saved.push_back({name, type, data});
+  }
+  ::RegCloseKey(raw);
+  if (status != ERROR_SUCCESS) throw std::runtime_error("cannot read the values of HKLM\\" + narrow(path));
+  if (subkeys != 0) {
+    throw std::runtime_error("HKLM\\" + narrow(path) + " has subkeys, which these tests could not put back");
+  }
+  return saved;
+}
+
+// Makes HKLM\path hold exactly the saved values (or not exist).
+bool restore_key(const wchar_t* path, const SavedKey& saved) {
+  if (!saved) {
+    const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+  }
+  HKEY raw = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  bool ok = ::RegDeleteTreeW(raw, nullptr) == ERROR_SUCCESS;  // the values and subkeys the tests made
+  for (const SavedValue& value : *saved) {
+    ok = ::RegSetValueExW(raw, value.name.c_str(), 0, value.type, value.data.data(),
+                          static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS &&
+         ok;
+  }
+  ::RegCloseKey(raw);
+  return ok;
+}
+
+std::vector<std::wstring> names_in(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE find = ::FindFirstFileW((extended(folder) + L"\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (::FindNextFileW(find, &found));
+  ::FindClose(find);
+  return names;
+}
+
+// Moves every entry of the folder into saved_in (same volume: a rename,
+// links moved as themselves, nothing copied).
+SavedFolder save_folder(const std::wstring& folder, const std::wstring& saved_in) {
+  SavedFolder saved{folder, saved_in, {}};
+  make_folder(saved_in);
+  for (const std::wstring& name : names_in(folder)) {
+    if (::MoveFileExW(extended(folder + L"\\" + name).c_str(), extended(saved_in + L"\\" + name).c_str(), 0)) {
+      saved.moved.push_back(name);
+    } else {
+      std::fprintf(stderr, "machine state: %s\\%s is in use and stays in place (error %lu)\n", narrow(folder).c_str(),
+                   narrow(name).c_str(), ::GetLastError());
+    }
+  }
+  return saved;
+}
+
+bool restore_folder(const SavedFolder& saved) {
+  empty_folder(saved.folder);  // what the tests left
+  bool ok = true;
+  for (const std::wstring& name : saved.moved) {
+    ok = ::MoveFileExW(extended(saved.saved_in + L"\\" + name).c_str(), extended(saved.folder + L"\\" + name).c_str(),
+                       0) &&
+         ok;
+  }
+  if (ok) ::RemoveDirectoryW(extended(saved.saved_in).c_str());
+  return ok;
+}
+
+class MachineStateEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    State& s = state();
+    s.opted_in = opted_in();
+    if (!s.opted_in) {
+      s.refusal = "changes the machine-wide Run keys or the system's Temp and Download folders; set " +
+                  narrow(kMachineStateVariable) + "=1 to run it (it saves and puts back what is there)";
+      return;
+    }
+    try {
+      s.run = save_key(kRunKeyPath);
+      s.approved = save_key(kApprovedKeyPath);
+      const std::wstring windows = system_windows_directory_path();
+      s.saved_root = windows + L"\\tarnwick-test-saved-" + std::to_wstring(::GetCurrentProcessId());
+      s.folders.push_back(save_folder(windows + L"\\Temp", s.saved_root + L"\\Temp"));
+      s.folders.push_back(save_folder(windows + L"\\SoftwareDistribution\\Download", s.saved_root + L"\\Download"));
+      s.saved = true;
+    } catch (const std::exception& e) {
+      s.refusal = std::string("the machine-wide state could not be saved: ") + e.what();
+      for (const SavedFolder& folder : s.folders) restore_folder(folder);
+      s.folders.clear();
+    }
+  }
+
+  void TearDown() override {
+    State& s = state();
+    if (!s.saved) return;
+    s.saved = false;  // nothing changes the state from here on
+    bool ok = restore_key(kRunKeyPath, s.run);
+    ok = restore_key(kApprovedKeyPath, s.approved) && ok;
+    for (const SavedFolder& folder : s.folders) ok = restore_folder(folder) && ok;
+    if (ok) {
+      ::RemoveDirectoryW(extended(s.saved_root).c_str());
+    } else {
+      std::fprintf(stderr, "machine state: not everything could be put back; saved entries stay in %s\n",
+                   narrow(s.saved_root).c_str());
+    }
+    EXPECT_TRUE(ok) << "the machine-wide state was not put back whole";
+  }
+};
+
+// gtest owns the environment and runs it around all tests.
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new MachineStateEnvironment);
+
+}  // namespace
+
+bool machine_state_allowed() { return state().saved; }
+
+std::string machine_state_refusal() {
+  return state().refusal.empty() ? std::string("the machine-wide state is not saved") : state().refusal;
+}
+
+void require_machine_state() {
+  if (!machine_state_allowed())
+    throw std::runtime_error("refusing to change machine-wide state: " + machine_state_refusal());
+}
+
+}  // namespace tarnwick::test
