@@ -10,6 +10,8 @@
 #include <iterator>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "elevate/request/decode_request.hpp"
 #include "elevate/request/encode_request.hpp"
 #include "elevate/response/encode_response.hpp"
@@ -26,8 +28,9 @@ nlohmann::json describe(const tarnwick::HelperRequest& request) {
 
 void decode_line(const std::string& line) {
   auto decoded = tarnwick::decode_request(line);
-  const auto result = decoded ? tarnwick::ActionResult::data(describe(decoded.value()))
-                              : tarnwick::ActionResult::error(decoded.error());
+  const auto result = decoded
+                          ? tarnwick::ActionResult::data(tarnwick::ResponseData::from_json(describe(decoded.value())))
+                          : tarnwick::ActionResult::error(decoded.error());
   const std::string bytes = tarnwick::response_bytes(result);
   // A failed write stays on the stream's error flag, which main checks.
   (void)std::fwrite(bytes.data(), 1, bytes.size(), stdout);

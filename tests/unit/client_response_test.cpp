@@ -10,6 +10,7 @@
 #include "client/response_check.hpp"
 #include "elevate/dispatch/action_data.hpp"
 #include "elevate/response/encode_response.hpp"
+#include "support/response_data_json.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -57,7 +58,7 @@ TEST(ClientResponse, ReadsTheSetEchoAndTheBytesRemoved) {
                                 SetStartupEnabled{"a\"b\0"s, true})
                   .ok());
   for (const std::uint64_t n : {std::uint64_t{0}, std::uint64_t{1123}, std::numeric_limits<std::uint64_t>::max()}) {
-    const auto removed = read_clean_response({0, response_bytes(ActionResult::data({{"removed_bytes", n}}))});
+    const auto removed = read_clean_response({0, response_bytes(test::data_result({{"removed_bytes", n}}))});
     ASSERT_TRUE(removed.ok()) << removed.error().message;
     EXPECT_EQ(removed.value(), n);
   }

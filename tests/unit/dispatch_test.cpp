@@ -6,10 +6,12 @@
 #include "startup/startup_entries.hpp"
 #include "support/describer.hpp"
 #include "support/memory_registry.hpp"
+#include "support/response_data_json.hpp"
 
 namespace tarnwick {
 namespace {
 
+using test::data_text;
 using test::MemoryRegistry;
 
 class FakeCleaner final : public SystemCleaner {
@@ -51,8 +53,8 @@ TEST(DispatchCleanSystem, WrapsTheCountAsAnUnsignedNumber) {
     FakeCleaner cleaner(count);
     const ActionResult result = dispatch(HelperRequest{CleanSystem{}}, registry, cleaner, test::describe_os_error);
     ASSERT_FALSE(result.is_error());
-    EXPECT_TRUE(result.data_value().at("removed_bytes").is_number_unsigned());
-    EXPECT_EQ(result.data_value().dump(), "{\"removed_bytes\":" + std::to_string(count) + "}");
+    EXPECT_TRUE(nlohmann::json::parse(data_text(result)).at("removed_bytes").is_number_unsigned());
+    EXPECT_EQ(data_text(result), "{\"removed_bytes\":" + std::to_string(count) + "}");
     EXPECT_EQ(cleaner.calls, 1);
     EXPECT_TRUE(registry.run_scopes.empty());
   }
@@ -71,9 +73,8 @@ TEST_F(DispatchTest, ListAnswersTheEntriesInListingOrderWithTheMachineScope) {
   registry.approved["Zeta"] = state(false);
   const ActionResult result = run(HelperRequest{StartupHklmList{}});
   ASSERT_FALSE(result.is_error());
-  EXPECT_EQ(result.data_value().dump(),
-            R"([{"command":"z.exe","enabled":false,"name":"Zeta","scope":"hklm-run"},)"
-            R"({"command":"C:\\a.exe \"x\"","enabled":true,"name":"Alpha","scope":"hklm-run"}])");
+  EXPECT_EQ(data_text(result), R"([{"command":"z.exe","enabled":false,"name":"Zeta","scope":"hklm-run"},)"
+                               R"({"command":"C:\\a.exe \"x\"","enabled":true,"name":"Alpha","scope":"hklm-run"}])");
   EXPECT_EQ(registry.run_scopes, std::vector<StartupScope>{StartupScope::HklmRun});
   EXPECT_EQ(cleaner.calls, 0);
 }
@@ -81,7 +82,7 @@ TEST_F(DispatchTest, ListAnswersTheEntriesInListingOrderWithTheMachineScope) {
 TEST_F(DispatchTest, ListOfAnEmptyRunKeyIsAnEmptyArray) {
   const ActionResult result = run(HelperRequest{StartupHklmList{}});
   ASSERT_FALSE(result.is_error());
-  EXPECT_EQ(result.data_value().dump(), "[]");
+  EXPECT_EQ(data_text(result), "[]");
 }
 
 TEST_F(DispatchTest, ListPassesTheListingErrorUnchanged) {
@@ -98,7 +99,7 @@ TEST_F(DispatchTest, SetWritesTheStateAndEchoesTheRequest) {
 
   const ActionResult disabled = run(set_request("Tool", false));
   ASSERT_FALSE(disabled.is_error());
-  EXPECT_EQ(disabled.data_value().dump(), R"({"enabled":false,"name":"Tool"})");
+  EXPECT_EQ(data_text(disabled), R"({"enabled":false,"name":"Tool"})");
 
   // The same state again is written again.
   const ActionResult again = run(set_request("Tool", false));
@@ -106,7 +107,7 @@ TEST_F(DispatchTest, SetWritesTheStateAndEchoesTheRequest) {
 
   const ActionResult enabled = run(set_request("Tool", true));
   ASSERT_FALSE(enabled.is_error());
-  EXPECT_EQ(enabled.data_value().dump(), R"({"enabled":true,"name":"Tool"})");
+  EXPECT_EQ(data_text(enabled), R"({"enabled":true,"name":"Tool"})");
 
   const std::vector<MemoryRegistry::Write> expected = {
       {StartupScope::HklmRun, "Tool", state(false)},
@@ -121,7 +122,7 @@ TEST_F(DispatchTest, SetWithAnEmptyNameReachesTheDefaultValue) {
   registry.run = {{"", "default.exe"}};
   const ActionResult result = run(set_request("", false));
   ASSERT_FALSE(result.is_error());
-  EXPECT_EQ(result.data_value().dump(), R"({"enabled":false,"name":""})");
+  EXPECT_EQ(data_text(result), R"({"enabled":false,"name":""})");
   EXPECT_EQ(registry.writes, (std::vector<MemoryRegistry::Write>{{StartupScope::HklmRun, "", state(false)}}));
 }
 

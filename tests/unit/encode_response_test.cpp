@@ -4,9 +4,12 @@
 #include <limits>
 
 #include "elevate/response/encode_response.hpp"
+#include "support/response_data_json.hpp"
 
 namespace tarnwick {
 namespace {
+
+using test::data_result;
 
 std::string encoded(const ActionResult& result) {
   auto bytes = encode_response(result);
@@ -20,16 +23,16 @@ TEST(EncodeResponse, WritesTheEnvelopeStatusFirst) {
     std::string text;
   };
   const Case cases[] = {
-      {ActionResult::data(nlohmann::json::array()), R"({"status":"ok","data":[]})"},
-      {ActionResult::data({{"removed_bytes", std::uint64_t{0}}}), R"({"status":"ok","data":{"removed_bytes":0}})"},
-      {ActionResult::data({{"removed_bytes", std::numeric_limits<std::uint64_t>::max()}}),
+      {data_result(nlohmann::json::array()), R"({"status":"ok","data":[]})"},
+      {data_result({{"removed_bytes", std::uint64_t{0}}}), R"({"status":"ok","data":{"removed_bytes":0}})"},
+      {data_result({{"removed_bytes", std::numeric_limits<std::uint64_t>::max()}}),
        R"({"status":"ok","data":{"removed_bytes":18446744073709551615}})"},
       // document objects come out in ascending byte order of their keys
-      {ActionResult::data({{"name", "Tool"}, {"enabled", false}}),
+      {data_result({{"name", "Tool"}, {"enabled", false}}),
        R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"},
-      {ActionResult::data({{"b", 1u}, {"a", nullptr}, {"ab", true}, {"B", "x"}}),
+      {data_result({{"b", 1u}, {"a", nullptr}, {"ab", true}, {"B", "x"}}),
        R"({"status":"ok","data":{"B":"x","a":null,"ab":true,"b":1}})"},
-      {ActionResult::data(nlohmann::json::object()), R"({"status":"ok","data":{}})"},
+      {data_result(nlohmann::json::object()), R"({"status":"ok","data":{}})"},
       {ActionResult::error("unknown HKLM startup entry: x"),
        R"({"status":"err","error":"unknown HKLM startup entry: x"})"},
       {ActionResult::error(""), R"({"status":"err","error":""})"},
@@ -54,14 +57,14 @@ TEST(EncodeResponse, EscapesExactlyTheBytesJsonRequires) {
       "caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80";
   EXPECT_EQ(encoded(ActionResult::error(message)), R"({"status":"err","error":")" + expected + "\"}");
   // keys of data objects follow the same rules
-  EXPECT_EQ(encoded(ActionResult::data({{"a\"\t\x01", "\xc3\xa9"}})),
+  EXPECT_EQ(encoded(data_result({{"a\"\t\x01", "\xc3\xa9"}})),
             "{\"status\":\"ok\",\"data\":{\"a\\\"\\t\\u0001\":\"\xc3\xa9\"}}");
 }
 
 TEST(EncodeResponse, InvalidUtf8FailsAndTheFallbackIsUsed) {
   for (const char* bad : {"\xff", "a\xc3", "\xed\xa0\x80", "\xc0\xaf"}) {
     const ActionResult as_error = ActionResult::error(bad);
-    const ActionResult as_data = ActionResult::data({{"name", bad}});
+    const ActionResult as_data = data_result({{"name", bad}});
     EXPECT_FALSE(encode_response(as_error).ok());
     EXPECT_FALSE(encode_response(as_data).ok());
     EXPECT_EQ(response_bytes(as_error), R"({"status":"err","error":"serialize"})");
@@ -87,11 +90,11 @@ TEST(EncodeResponse, NonFiniteNumbersFailAndTheFallbackIsUsed) {
                              nlohmann::json::array({kNaN})}),
   };
   for (const auto& data : cases) {
-    EXPECT_FALSE(encode_response(ActionResult::data(data)).ok()) << data.dump();
-    EXPECT_EQ(response_bytes(ActionResult::data(data)), kFallbackResponse) << data.dump();
+    EXPECT_FALSE(encode_response(data_result(data)).ok()) << data.dump();
+    EXPECT_EQ(response_bytes(data_result(data)), kFallbackResponse) << data.dump();
   }
   // finite numbers of every kind are written as they are
-  EXPECT_EQ(encoded(ActionResult::data(nlohmann::json::array({0.5, -1e300, std::int64_t{-3}}))),
+  EXPECT_EQ(encoded(data_result(nlohmann::json::array({0.5, -1e300, std::int64_t{-3}}))),
             R"({"status":"ok","data":[0.5,-1e+300,-3]})");
 }
 

@@ -1,5 +1,7 @@
 #include "elevate/dispatch/action_data.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include "wire/action_data_json.hpp"
 
 namespace tarnwick {
@@ -12,23 +14,22 @@ const char* wire_name(StartupScope scope) {
   return wire::kScopeHklmRun.data();  // unreachable: the enumeration has one value
 }
 
-nlohmann::json clean_system_data(std::uint64_t removed_bytes) {
-  return wire::clean_system_json<nlohmann::json>(removed_bytes);
+ResponseData clean_system_data(std::uint64_t removed_bytes) {
+  return ResponseData::from_json(wire::clean_system_json<nlohmann::json>(removed_bytes));
 }
 
-nlohmann::json startup_entry_data(const StartupEntry& entry) {
-  return wire::startup_entry_json<nlohmann::json>(entry.name, entry.command, entry.enabled, wire_name(entry.scope));
-}
-
-nlohmann::json startup_list_data(const std::vector<StartupEntry>& entries) {
+ResponseData startup_list_data(const std::vector<StartupEntry>& entries) {
   nlohmann::json array = nlohmann::json::array();
   array.get_ref<nlohmann::json::array_t&>().reserve(entries.size());
-  for (const StartupEntry& entry : entries) array.push_back(startup_entry_data(entry));
-  return array;
+  for (const StartupEntry& entry : entries) {
+    array.push_back(
+        wire::startup_entry_json<nlohmann::json>(entry.name, entry.command, entry.enabled, wire_name(entry.scope)));
+  }
+  return ResponseData::from_json(array);
 }
 
-nlohmann::json startup_set_data(const std::string& name, bool enabled) {
-  return wire::startup_set_json<nlohmann::json>(name, enabled);
+ResponseData startup_set_data(const std::string& name, bool enabled) {
+  return ResponseData::from_json(wire::startup_set_json<nlohmann::json>(name, enabled));
 }
 
 }  // namespace tarnwick

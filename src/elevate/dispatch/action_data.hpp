@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "elevate/dispatch/response_data.hpp"
 #include "startup/startup_entry.hpp"
 
 namespace tarnwick {
@@ -17,15 +16,14 @@ namespace tarnwick {
 const char* wire_name(StartupScope scope);
 
 // clean-system: {"removed_bytes":N}, N an unsigned number.
-nlohmann::json clean_system_data(std::uint64_t removed_bytes);
+ResponseData clean_system_data(std::uint64_t removed_bytes);
 
 // startup-hklm-list: an array of entries in listing order, each
 // {"command":..,"enabled":..,"name":..,"scope":..}. Document objects: the
 // members come out in key order.
-nlohmann::json startup_entry_data(const StartupEntry& entry);
-nlohmann::json startup_list_data(const std::vector<StartupEntry>& entries);
+ResponseData startup_list_data(const std::vector<StartupEntry>& entries);
 
 // startup-hklm-set: {"enabled":..,"name":..}, the state just written.
-nlohmann::json startup_set_data(const std::string& name, bool enabled);
+ResponseData startup_set_data(const std::string& name, bool enabled);
 
 }  // namespace tarnwick

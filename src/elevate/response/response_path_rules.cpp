@@ -2,16 +2,12 @@
 
 #include <array>
 
+#include "platform/windows_path_syntax.hpp"
+
 namespace tarnwick {
 namespace {
 
-bool is_separator(char16_t c) { return c == u'\\' || c == u'/'; }
-bool is_ascii_letter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 char16_t ascii_upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-bool starts_with_drive(std::u16string_view path) {
-  return path.size() >= 2 && is_ascii_letter(path[0]) && path[1] == u':';
-}
 
 bool equals_ignoring_ascii_case(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
@@ -38,14 +34,22 @@ bool is_dos_device_name(std::u16string_view base) {
 // The last component, with its extension and the blanks Win32 trims before
 // an extension taken away: "nul .txt" names the device NUL.
 std::u16string_view device_candidate(std::u16string_view path) {
-  std::size_t start = starts_with_drive(path) ? 2 : 0;
-  for (std::size_t i = start; i < path.size(); ++i) {
-    if (is_separator(path[i])) start = i + 1;
-  }
-  std::u16string_view base = path.substr(start);
+  std::u16string_view base = win::final_component_text(path);
   base = base.substr(0, base.find(u'.'));
   while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
   return base;
+}
+
+// "\\." and "\\?" alone: the root of the device namespace.
+bool is_device_namespace_root(std::u16string_view path) {
+  return path.size() == 3 && win::path_form(path) == win::PathForm::Unc && (path[2] == u'.' || path[2] == u'?');
+}
+
+// "/??/" and its mixes: not the object manager's form (that takes only
+// backslashes), but a name no response file has.
+bool looks_like_nt_object_path(std::u16string_view path) {
+  return path.size() >= 4 && win::is_path_separator(path[0]) && path[1] == u'?' && path[2] == u'?' &&
+         win::is_path_separator(path[3]);
 }
 
 }  // namespace
@@ -54,24 +58,28 @@ ResponsePathRefusal response_path_refusal(std::u16string_view path) {
   if (path.find(u'\0') != std::u16string_view::npos) return ResponsePathRefusal::EmbeddedNul;
 
   std::u16string_view local = path;
-  if (path.starts_with(u"\\\\?\\")) {
-    // Extended-length form: only a path below a drive's root is a file path
-    // (\\?\C: alone is the volume itself).
-    local = path.substr(4);
-    if (!starts_with_drive(local) || local.size() < 3 || local[2] != u'\\') {
+  switch (win::path_form(path)) {
+    case win::PathForm::ExtendedDrive:
+      local = path.substr(4);  // a path below a drive's root, the only file path of that form
+      break;
+    case win::PathForm::ExtendedLength:  // \\?\C: alone is the volume itself
+    case win::PathForm::NtObject:
+    case win::PathForm::Device:
       return ResponsePathRefusal::DeviceNamespace;
-    }
-  } else if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) {
-    const bool device =
-        path.size() >= 3 && (path[2] == u'.' || path[2] == u'?') && (path.size() == 3 || is_separator(path[3]));
-    return device ? ResponsePathRefusal::DeviceNamespace : ResponsePathRefusal::NetworkPath;
-  } else if (path.size() >= 4 && is_separator(path[0]) && path[1] == u'?' && path[2] == u'?' && is_separator(path[3])) {
-    return ResponsePathRefusal::DeviceNamespace;  // the object manager's \??\ directory
+    case win::PathForm::Unc:
+      return is_device_namespace_root(path) ? ResponsePathRefusal::DeviceNamespace : ResponsePathRefusal::NetworkPath;
+    case win::PathForm::Rooted:
+      if (looks_like_nt_object_path(path)) return ResponsePathRefusal::DeviceNamespace;
+      break;
+    case win::PathForm::Relative:
+    case win::PathForm::DriveRelative:
+    case win::PathForm::DriveAbsolute:
+      break;
   }
 
   const std::size_t first_colon = local.find(u':');
   if (first_colon != std::u16string_view::npos &&
-      (first_colon != 1 || !starts_with_drive(local) || local.find(u':', 2) != std::u16string_view::npos)) {
+      (first_colon != 1 || !win::starts_with_drive(local) || local.find(u':', 2) != std::u16string_view::npos)) {
     return ResponsePathRefusal::AlternateStream;
   }
 

@@ -6,19 +6,11 @@
 namespace tarnwick::clean {
 namespace {
 
-bool is_device_path(std::u16string_view path) {
-  return path.size() >= 4 && is_path_separator(path[0]) && is_path_separator(path[1]) &&
-         (path[2] == u'.' || path[2] == u'?') && is_path_separator(path[3]);
-}
-
-bool is_network_path(std::u16string_view path) {
-  return path.size() >= 2 && is_path_separator(path[0]) && is_path_separator(path[1]) && !is_device_path(path);
-}
-
 std::u16string extended_length_form(std::u16string_view full) {
-  if (is_extended_length(full) || is_nt_object_path(full) || is_device_path(full)) return std::u16string(full);
-  if (is_network_path(full)) return u"\\\\?\\UNC\\" + std::u16string(full.substr(2));
-  if (is_absolute_path(full)) return u"\\\\?\\" + std::u16string(full);
+  const win::PathForm form = win::path_form(full);
+  if (win::is_literal(form) || form == win::PathForm::Device) return std::u16string(full);
+  if (form == win::PathForm::Unc) return u"\\\\?\\UNC\\" + std::u16string(full.substr(2));
+  if (win::is_absolute(form)) return u"\\\\?\\" + std::u16string(full);
   // A resolver gives absolute paths; anything else is handed on as it came.
   return std::u16string(full);
 }
@@ -40,7 +32,7 @@ Result<std::u16string, OsError> with_literal_tail(std::u16string_view head, std:
 
 Result<std::u16string, OsError> system_path(std::u16string_view path, const FullPathResolver& full_path) {
   if (path.find(u'\0') != std::u16string_view::npos) return Err{OsError{windows_error::kInvalidName}};
-  if (is_extended_length(path) || is_nt_object_path(path)) return std::u16string(path);
+  if (win::is_literal(win::path_form(path))) return std::u16string(path);
   if (const std::size_t rewritten = first_rewritten_component(path); rewritten != std::u16string_view::npos) {
     return with_literal_tail(path.substr(0, rewritten), path.substr(rewritten), full_path);
   }

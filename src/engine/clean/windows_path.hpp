@@ -1,14 +1,17 @@
 #pragma once
 
-// Windows path syntax, as plain text rules: no system call is made here.
+// The cleaning engine's rules over Windows path syntax (which itself is read
+// in platform/windows_path_syntax.hpp): no system call is made here.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/windows_path_syntax.hpp"
+
 namespace tarnwick::clean {
 
-constexpr bool is_path_separator(char16_t c) { return c == u'\\' || c == u'/'; }
+using win::is_path_separator;
 
 // `\\?\`: the extended-length form, which the system takes literally.
 bool is_extended_length(std::u16string_view path);
