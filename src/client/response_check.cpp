@@ -21,7 +21,7 @@ constexpr std::uint32_t kExitUsage = wire::kExitUsage;
 constexpr std::uint32_t kExitInternal = wire::kExitInternal;
 
 Err<ClientError> unusable(const HelperExit& exit, std::string what) {
-  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0}};
+  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0, 0}};
 }
 
 // A key or value from the file, quoted and escaped for a message, and cut
@@ -104,7 +104,7 @@ struct OkData {
 // compact form still to be checked); every other end is an error.
 Outcome<OkData> read_envelope(const HelperExit& exit) {
   if (exit.exit_status == kExitInternal) {
-    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0}};
+    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0, 0}};
   }
   if (exit.exit_status == kExitUsage) return unusable(exit, "the helper did not accept its command line");
   if (exit.exit_status != kExitOk && exit.exit_status != kExitFailed) {
@@ -156,7 +156,9 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     for (const std::string_view prefix : wire::kRefusalPrefixes) {
       if (std::string_view(message).starts_with(prefix)) kind = ErrorKind::Refused;
     }
-    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0}};
+    // A name the Run key does not hold is its own kind.
+    if (std::string_view(message).starts_with(wire::kRefusalUnknownEntry)) kind = ErrorKind::NotFound;
+    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0, 0}};
   }
   return unusable(exit, "\"status\" is " + json_quoted(status_text) + ", neither \"ok\" nor \"err\"");
 }

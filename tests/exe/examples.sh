@@ -62,7 +62,7 @@ for exe in c-example cpp-example; do
   expect=$expect_c
   [ $exe = cpp-example ] && expect=$expect_cpp
   run_status=0
-  out=$("$root/tools/wine-run" "$app/$exe.exe" Example </dev/null 2>"$work/err" | tr -d '\r') || run_status=$?
+  out=$("$root/tools/wine-run" "$app/$exe.exe" --allow-replaceable-helper Example </dev/null 2>"$work/err" | tr -d '\r') || run_status=$?
   if [ $run_status -ne 0 ] || [ "$(sed '$d' <<<"$out")" != "$expect" ] ||
     ! grep -Eq '^freed [0-9]+ bytes$' <<<"$(tail -n1 <<<"$out")"; then
     fail "$exe (status $run_status): $out $(cat "$work/err")"
