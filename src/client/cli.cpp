@@ -111,7 +111,6 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console, 
 int cli_exit_for(const ClientError& error) {
   switch (error.kind) {
     case ErrorKind::Refused:
-    case ErrorKind::NotFound:
     case ErrorKind::ActionFailed:
       return kCliHelperSaidNo;
     case ErrorKind::InvalidRequest:

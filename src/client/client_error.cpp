@@ -20,6 +20,7 @@ std::string describe(const ClientError& error) {
   const std::string status = error.exit_status ? std::to_string(*error.exit_status) : std::string("unknown");
   switch (error.kind) {
     case ErrorKind::Refused:
+      return "the helper refused the request: " + error.message;
     case ErrorKind::NotFound:
       return error.message;
     case ErrorKind::ActionFailed:
