@@ -51,12 +51,10 @@ std::vector<Shown> shown_characters(std::string_view text) {
     for (std::size_t k = 1; k < length; ++k) {
       if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 1;
     }
-    if (lead < 0x20 || lead == 0x7F) {
-      out.push_back({escaped(lead), 4});
+    if (lead < 0x20 || lead == 0x7F || (length == 1 && lead >= 0x80)) {
+      out.push_back({escaped(lead), 4});  // a control character, or a byte that is not UTF-8
     } else if (lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
       out.push_back({escaped(static_cast<unsigned char>(text[i + 1])), 4});  // C1 controls U+0080-U+009F
-    } else if (length == 1 && lead >= 0x80) {
-      out.push_back({escaped(lead), 4});  // not UTF-8: shown as the byte
     } else {
       out.push_back({std::string(text.substr(i, length)), is_wide(code_point(text.substr(i, length))) ? 2u : 1u});
     }

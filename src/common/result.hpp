@@ -28,9 +28,11 @@ inline Err<std::string> error_text(std::string text) { return Err<std::string>{s
 template <class T, class E = std::string>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
+  // Implicit by design: `return value;` and `return Err{...};` build the result.
+  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
   template <class U, std::enable_if_t<std::is_constructible_v<E, U&&>, int> = 0>
-  Result(Err<U> error) : state_(std::in_place_index<1>, std::move(error.value)) {}  // NOLINT
+  Result(Err<U> error)  // NOLINT(google-explicit-constructor)
+      : state_(std::in_place_index<1>, std::move(error.value)) {}
 
   bool ok() const noexcept { return state_.index() == 0; }
   explicit operator bool() const noexcept { return ok(); }

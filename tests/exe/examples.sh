@@ -37,7 +37,7 @@ cp "$work/cpp/startup-example.exe" "$app/cpp-example.exe"
 echo "ok   examples/cpp built with find_package(tarnwick) from the installed tree"
 
 for exe in c-example cpp-example; do
-  dlls=$($objdump -p "$app/$exe.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr '\n' ' ')
+  dlls=$($objdump -p "$app/$exe.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | tr '\n' ' ')
   if grep -Eq 'libstdc|libgcc|winpthread' <<<"$dlls"; then fail "$exe imports a MinGW runtime DLL: $dlls"; fi
   echo "ok   $exe imports $dlls"
 done
