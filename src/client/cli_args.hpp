@@ -57,7 +57,7 @@ bool wants_json(const std::vector<std::string>& args);
 // The --help text, ending with a line feed.
 extern const std::string_view kCliHelp;
 
-// "tarnwick-client X.Y.Z" and a line feed.
+// "tarnwick-client X.Y.Z.B" (the one version, build number last) and a line feed.
 std::string cli_version_line();
 
 }  // namespace tarnwick::client

@@ -567,7 +567,8 @@ TEST(ClientCli, HelpVersionAndUsageErrorsStartNothing) {
 
   const CliRun version = run({"--version"}, {});
   EXPECT_EQ(version.status, 0);
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("tarnwick-client [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("tarnwick-client [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n")))
+      << version.out;
   EXPECT_FALSE(version.runner_options.has_value());
 }
 
