@@ -57,12 +57,12 @@ Started run_once(const std::wstring& command_line, HANDLE nul) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fputs("usage: spawn-timer RUNS COMMAND-LINE [COMMAND-LINE...]\n", stderr);
+    (void)std::fputs("usage: spawn-timer RUNS COMMAND-LINE [COMMAND-LINE...]\n", stderr);
     return 2;
   }
   const long runs = std::wcstol(argv[1], nullptr, 10);
   if (runs <= 0) {
-    std::fputs("spawn-timer: RUNS must be a positive number\n", stderr);
+    (void)std::fputs("spawn-timer: RUNS must be a positive number\n", stderr);
     return 2;
   }
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
@@ -73,11 +73,15 @@ int wmain(int argc, wchar_t** argv) {
     for (int command = 2; command < argc; ++command) {
       const Started started = run_once(argv[command], nul);
       if (!started.ok) {
-        std::fprintf(stderr, "spawn-timer: could not start command %d (error %lu)\n", command - 1, ::GetLastError());
+        (void)std::fprintf(stderr, "spawn-timer: could not start command %d (error %lu)\n", command - 1,
+                           ::GetLastError());
         return 1;
       }
-      std::printf("%d %.0f %lu\n", command - 1, started.microseconds, started.exit_status);
-      std::fflush(stdout);
+      // The script reads every figure: one that cannot be written ends the run.
+      if (std::printf("%d %.0f %lu\n", command - 1, started.microseconds, started.exit_status) < 0 ||
+          std::fflush(stdout) != 0) {
+        return 1;
+      }
     }
   }
   ::CloseHandle(nul);

@@ -32,8 +32,9 @@ void decode_line(const std::string& line) {
                           ? tarnwick::ActionResult::data(tarnwick::ResponseData::from_json(describe(decoded.value())))
                           : tarnwick::ActionResult::error(decoded.error());
   const std::string bytes = tarnwick::response_bytes(result);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fputc('\n', stdout);
+  // A failed write stays on the stream's error flag, which main checks.
+  (void)std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  (void)std::fputc('\n', stdout);
 }
 
 }  // namespace
@@ -48,5 +49,5 @@ int main() {
     decode_line(input.substr(start, end - start));
     start = end + 1;
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
 }

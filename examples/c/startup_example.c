@@ -2,8 +2,7 @@
    command line and enables it again, then empties the system's Temp folders:
    through tarnwick-client.dll alone, with tarnwick-helper.exe beside it.
      MSVC:  cl startup_example.c tarnwick-client.lib
-     MinGW: gcc startup_example.c -ltarnwick-client
-   (argv is in the ANSI code page here; an app passes UTF-8 names.) */
+     MinGW: gcc startup_example.c -ltarnwick-client   (an app passes UTF-8 names) */
 #include <stdio.h>
 #include <string.h>
 
@@ -17,8 +16,7 @@ static int fail(tarnwick_client* client, tarnwick_status status) {
 
 static tarnwick_status print_entries(tarnwick_client* client) {
   tarnwick_startup_entry* entries = NULL;
-  size_t count = 0;
-  size_t i;
+  size_t count = 0, i;
   tarnwick_status status = tarnwick_list_startup_entries(client, &entries, &count);
   if (status != TARNWICK_OK) return status;
   for (i = 0; i < count; ++i) {
@@ -30,13 +28,21 @@ static tarnwick_status print_entries(tarnwick_client* client) {
 
 int main(int argc, char** argv) {
   tarnwick_client* client = NULL;
+  tarnwick_options options = {0};
   uint64_t freed = 0;
-  tarnwick_status status = tarnwick_client_create(NULL, &client);
+  int first = 1;
+  options.struct_size = sizeof options;
+  /* A development build only: its helper lies in a folder the user can write. */
+  if (argc > 1 && strcmp(argv[1], "--allow-replaceable-helper") == 0) {
+    options.allow_replaceable_helper = 1;
+    first = 2;
+  }
+  tarnwick_status status = tarnwick_client_create(&options, &client);
   if (status != TARNWICK_OK) return fail(client, status);
 
   if ((status = print_entries(client)) != TARNWICK_OK) return fail(client, status);
-  if (argc > 1) {
-    const char* name = argv[1];
+  if (argc > first) {
+    const char* name = argv[first];
     status = tarnwick_set_startup_enabled(client, name, strlen(name), 0);
     if (status != TARNWICK_OK) return fail(client, status);
     printf("disabled %s\n", name);

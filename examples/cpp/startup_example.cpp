@@ -30,14 +30,17 @@ void print(const std::vector<StartupEntry>& entries) {
 int main(int argc, char** argv) {
   LaunchOptions options;
   options.helper_path = helper_beside_this_program();
+  // A development build only: its helper lies in a folder the user can write.
+  const int first = argc > 1 && std::string(argv[1]) == "--allow-replaceable-helper" ? 2 : 1;
+  options.allow_replaceable_helper = first == 2;
   WinHelperRunner runner(options);
   Client helper(runner);
 
   Outcome<std::vector<StartupEntry>> entries = helper.list_startup_entries();
   if (!entries) return fail(entries.error());
   print(entries.value());
-  if (argc > 1) {
-    const std::string name = argv[1];  // an app passes UTF-8
+  if (argc > first) {
+    const std::string name = argv[first];  // an app passes UTF-8
     for (const bool enabled : {false, true}) {
       Outcome<tarnwick::Done> done = helper.set_startup_enabled(name, enabled);
       if (!done) return fail(done.error());

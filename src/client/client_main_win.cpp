@@ -61,7 +61,7 @@ class WinConsole final : public client::CliConsole {
   }
 };
 
-std::unique_ptr<client::HelperRunner> make_runner(const client::CliOptions& options) {
+std::unique_ptr<client::HelperRunner> make_runner(const client::CliOptions& options, WinConsole& console) {
   client::LaunchOptions launch;
   // The path came in as UTF-16 and was converted strictly, so it converts back.
   launch.helper_path = options.helper_path ? win::to_wide(*options.helper_path).value_or(std::wstring())
@@ -69,7 +69,14 @@ std::unique_ptr<client::HelperRunner> make_runner(const client::CliOptions& opti
   launch.timeout = options.timeout;
   launch.elevate = !options.direct;
   launch.allow_replaceable_helper = options.allow_replaceable_helper;
-  return std::make_unique<client::WinHelperRunner>(std::move(launch));
+  auto runner = std::make_unique<client::WinHelperRunner>(std::move(launch));
+  if (options.verbose) {
+    runner->on_launch([&console](client::LaunchMethod method, const std::wstring& helper) {
+      console.err("tarnwick-client: starting " + utf16_to_utf8_lossy(win::as_utf16(helper)) + " with " +
+                  std::string(client::launch_method_name(method)) + "\n");
+    });
+  }
+  return runner;
 }
 
 int run(int argc, wchar_t** argv, WinConsole& console) {
@@ -82,7 +89,8 @@ int run(int argc, wchar_t** argv, WinConsole& console) {
     }
     args.push_back(std::move(*text));
   }
-  return client::run_cli(args, console, make_runner);
+  return client::run_cli(args, console,
+                         [&console](const client::CliOptions& options) { return make_runner(options, console); });
 }
 
 }  // namespace
@@ -101,5 +109,5 @@ int wmain(int argc, wchar_t** argv) {
   } catch (...) {
     console.err("tarnwick-client: internal error\n");
   }
-  return client::kCliNoAnswer;
+  return client::kCliInternalError;
 }

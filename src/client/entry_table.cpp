@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "client/char_tables.hpp"
+
 namespace tarnwick::client {
 namespace {
 
@@ -10,7 +12,8 @@ constexpr std::size_t kMaxNameColumn = 40;
 constexpr std::size_t kMinCommandRoom = 10;
 constexpr std::string_view kEllipsis = "...";
 
-// One character as shown, and the columns it takes (one per code point).
+// One character as shown, and the columns it takes: two for an East Asian
+// wide or fullwidth character, four for an escape, one otherwise.
 struct Shown {
   std::string text;
   std::size_t width = 1;
@@ -21,6 +24,16 @@ std::size_t sequence_length(unsigned char lead) {
   if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
   if (lead >= 0xC2) return 2;
   return 1;
+}
+
+// The code point of one well-formed UTF-8 sequence.
+char32_t code_point(std::string_view sequence) {
+  const auto lead = static_cast<unsigned char>(sequence[0]);
+  if (sequence.size() == 1) return lead;
+  char32_t value = lead & (0x7F >> sequence.size());
+  for (std::size_t k = 1; k < sequence.size(); ++k)
+    value = (value << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+  return value;
 }
 
 std::string escaped(unsigned value) {
@@ -38,14 +51,12 @@ std::vector<Shown> shown_characters(std::string_view text) {
     for (std::size_t k = 1; k < length; ++k) {
       if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 1;
     }
-    if (lead < 0x20 || lead == 0x7F) {
-      out.push_back({escaped(lead), 4});
+    if (lead < 0x20 || lead == 0x7F || (length == 1 && lead >= 0x80)) {
+      out.push_back({escaped(lead), 4});  // a control character, or a byte that is not UTF-8
     } else if (lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
       out.push_back({escaped(static_cast<unsigned char>(text[i + 1])), 4});  // C1 controls U+0080-U+009F
-    } else if (length == 1 && lead >= 0x80) {
-      out.push_back({escaped(lead), 4});  // not UTF-8: shown as the byte
     } else {
-      out.push_back({std::string(text.substr(i, length)), 1});
+      out.push_back({std::string(text.substr(i, length)), is_wide(code_point(text.substr(i, length))) ? 2u : 1u});
     }
     i += length;
   }

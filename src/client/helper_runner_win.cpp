@@ -5,13 +5,16 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "client/replaceable_helper_win.hpp"
 #include "client/run_folder_win.hpp"
 #include "client/token_win.hpp"
+#include "common/utf.hpp"
 #include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
 #include "platform/win/unique_handle_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::client {
 namespace {
@@ -22,13 +25,16 @@ static_assert(kErrorCancelled == ERROR_CANCELLED);
 constexpr std::size_t kMaxCommandLine = 32767;
 
 Err<ClientError> os_failure(ErrorKind kind, const std::string& what, DWORD code) {
-  return Err<ClientError>{ClientError{kind, what + ": " + win::os_error_text(code), std::nullopt, code}};
+  return Err<ClientError>{ClientError{kind, what + ": " + win::os_error_text(code), std::nullopt, code, 0}};
 }
+
+// A path for a message (lossy only for text no real path holds).
+std::string path_text(const std::wstring& path) { return utf16_to_utf8_lossy(win::as_utf16(path)); }
 
 Outcome<std::wstring> full_path(const std::wstring& path) {
   auto full = win::read_system_text(
       [&](wchar_t* buffer, DWORD units) -> DWORD { return ::GetFullPathNameW(path.c_str(), units, buffer, nullptr); });
-  if (!full) return os_failure(ErrorKind::LaunchFailed, "the helper path is not usable", full.error().code);
+  if (!full) return os_failure(ErrorKind::LaunchFailed, path_text(path), full.error().code);
   return std::wstring(win::as_wide(full.value()));
 }
 
@@ -54,11 +60,12 @@ class ComScope {
 };
 
 Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, const std::wstring& parameters,
-                                                const std::wstring& directory) {
+                                                const std::wstring& directory, HWND owner) {
   const ComScope com;
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.hwnd = owner;
   info.lpVerb = L"runas";
   info.lpFile = helper.c_str();
   info.lpParameters = parameters.c_str();
@@ -66,7 +73,7 @@ Outcome<win::UniqueKernelHandle> start_elevated(const std::wstring& helper, cons
   info.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&info)) {
     const DWORD code = ::GetLastError();
-    return Err{launch_error(code, "cannot start the helper", win::os_error_text(code))};
+    return Err{launch_error(code, path_text(helper), win::os_error_text(code))};
   }
   win::UniqueKernelHandle process(info.hProcess);
   if (!process) return client_error(ErrorKind::LaunchFailed, "the helper was started without a process to wait for");
@@ -80,7 +87,7 @@ Outcome<win::UniqueKernelHandle> start_directly(const std::wstring& helper, std:
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(helper.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
-    return os_failure(ErrorKind::LaunchFailed, "cannot start the helper", ::GetLastError());
+    return os_failure(ErrorKind::LaunchFailed, path_text(helper), ::GetLastError());
   }
   const win::UniqueKernelHandle thread(process.hThread);
   return win::UniqueKernelHandle(process.hProcess);
@@ -108,16 +115,46 @@ Outcome<std::string> read_response(HANDLE file) {
 
 }  // namespace
 
+bool this_process_is_elevated() { return process_is_elevated(); }
+
 std::wstring helper_beside_this_program() {
   std::wstring path = win::module_path();
   path.resize(path.find_last_of(L"\\/") + 1);
   return path + L"tarnwick-helper.exe";
 }
 
-Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
+struct WinHelperRunner::StillGoing {
+  win::UniqueKernelHandle process;
+  RunFolder folder;
+};
+
+WinHelperRunner::WinHelperRunner(LaunchOptions options) : options_(std::move(options)) {}
+
+WinHelperRunner::~WinHelperRunner() {
+  wait_for_still_running(std::chrono::milliseconds(0));
+  for (const auto& run : still_going_) run->folder.keep();
+}
+
+bool WinHelperRunner::wait_for_still_running(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::erase_if(still_going_, [&](const std::unique_ptr<StillGoing>& run) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto wait = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INFINITE - 1);
+    // An ended helper's folder goes with its entry; a failed wait keeps it.
+    return ::WaitForSingleObject(run->process.get(), static_cast<DWORD>(wait)) == WAIT_OBJECT_0;
+  });
+  return still_going_.empty();
+}
+
+Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights rights) {
+  wait_for_still_running(std::chrono::milliseconds(0));
   auto helper = full_path(options_.helper_path);
   if (!helper) return Err{std::move(helper).error()};
-  if (!options_.allow_replaceable_helper && (options_.elevate || process_is_elevated())) {
+  const LaunchMethod method = launch_method(rights, options_.elevate);
+  // A helper that will run with administrator rights (through "runas", or
+  // started by a caller that has them) must be one the user cannot replace.
+  if (!options_.allow_replaceable_helper && (method == LaunchMethod::ShellRunas || process_is_elevated())) {
     auto safe = refuse_replaceable_helper(helper.value());
     if (!safe) return Err{std::move(safe).error()};
   }
@@ -138,15 +175,28 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex) {
   // The system folder as the helper's current folder: always there, never a
   // network drive the elevated session lacks, never the folder removed below.
   const std::wstring directory = system_directory();
-  auto process = options_.elevate ? start_elevated(helper.value(), parameters, directory)
-                                  : start_directly(helper.value(), std::move(command_line), directory);
+  if (observer_) observer_(method, helper.value());
+  auto process = method == LaunchMethod::ShellRunas
+                     ? start_elevated(helper.value(), parameters, directory, options_.owner_window)
+                     : start_directly(helper.value(), std::move(command_line), directory);
   if (!process) return Err{std::move(process).error()};
 
   const auto limit = std::clamp<std::chrono::milliseconds::rep>(options_.timeout.count(), 0, INFINITE - 1);
   const DWORD waited = ::WaitForSingleObject(process.value().get(), static_cast<DWORD>(limit));
-  if (waited == WAIT_TIMEOUT) return timed_out(options_.timeout);
+  if (waited == WAIT_TIMEOUT) {
+    // It may still change things, and write its answer: its folder stays
+    // until it has ended.
+    const DWORD process_id = ::GetProcessId(process.value().get());
+    still_going_.push_back(
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+    return still_running(options_.timeout, process_id);
+  }
   if (waited != WAIT_OBJECT_0) {
-    return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", ::GetLastError());
+    const DWORD code = ::GetLastError();
+    // Whether it still runs is unknown: its folder stays as for one that does.
+    still_going_.push_back(
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+    return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", code);
   }
   DWORD exit_status = 0;
   if (!::GetExitCodeProcess(process.value().get(), &exit_status)) {

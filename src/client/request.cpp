@@ -10,9 +10,9 @@
 namespace tarnwick::client {
 namespace {
 
-const std::string kAction(wire::kMemberAction);
-
-nlohmann::json action_document(std::string_view action) { return {{kAction, std::string(action)}}; }
+nlohmann::json action_document(std::string_view action) {
+  return {{std::string(wire::kMemberAction), std::string(action)}};
+}
 
 struct ActionDocument {
   nlohmann::json operator()(const ListStartupEntries&) const { return action_document(wire::kActionStartupHklmList); }
@@ -29,7 +29,7 @@ struct ActionDocument {
 
 Outcome<std::string> request_json(const ClientRequest& request) {
   nlohmann::json document;
-  document[kAction] = std::visit(ActionDocument{}, request);
+  document[std::string(wire::kMemberAction)] = std::visit(ActionDocument{}, request);
   try {
     // strict: text that is not UTF-8 is refused here, not sent altered
     return document.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);

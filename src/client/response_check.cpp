@@ -20,18 +20,8 @@ constexpr std::uint32_t kExitFailed = wire::kExitFailed;
 constexpr std::uint32_t kExitUsage = wire::kExitUsage;
 constexpr std::uint32_t kExitInternal = wire::kExitInternal;
 
-// The member names, as std::string for the JSON library's lookups.
-const std::string kStatus(wire::kMemberStatus);
-const std::string kData(wire::kMemberData);
-const std::string kError(wire::kMemberError);
-const std::string kName(wire::kMemberName);
-const std::string kCommand(wire::kMemberCommand);
-const std::string kEnabled(wire::kMemberEnabled);
-const std::string kScope(wire::kMemberScope);
-const std::string kRemovedBytes(wire::kMemberRemovedBytes);
-
 Err<ClientError> unusable(const HelperExit& exit, std::string what) {
-  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0}};
+  return Err<ClientError>{ClientError{ErrorKind::NoUsableResponse, std::move(what), exit.exit_status, 0, 0}};
 }
 
 // A key or value from the file, quoted and escaped for a message, and cut
@@ -114,7 +104,7 @@ struct OkData {
 // compact form still to be checked); every other end is an error.
 Outcome<OkData> read_envelope(const HelperExit& exit) {
   if (exit.exit_status == kExitInternal) {
-    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0}};
+    return Err<ClientError>{ClientError{ErrorKind::InternalError, "", exit.exit_status, 0, 0}};
   }
   if (exit.exit_status == kExitUsage) return unusable(exit, "the helper did not accept its command line");
   if (exit.exit_status != kExitOk && exit.exit_status != kExitFailed) {
@@ -134,7 +124,7 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     return unusable(exit, "the response is not well-formed JSON (stopped at byte " + std::to_string(e.byte) + ")");
   }
   if (!envelope.is_object()) return unusable(exit, "the response is not a JSON object");
-  const auto status = envelope.find(kStatus);
+  const auto status = envelope.find(wire::kMemberStatus);
   if (status == envelope.end()) return unusable(exit, "the response has no \"status\"");
   if (!status->is_string()) return unusable(exit, "\"status\" is not a string");
   const std::string status_text = status->get<std::string>();
@@ -142,12 +132,12 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
   if (status_text == wire::kStatusOk) {
     // "data" may hold anything here; each action checks its shape.
     static constexpr std::string_view kKeys[] = {wire::kMemberStatus, wire::kMemberData};
-    if (!envelope.contains(kData)) return unusable(exit, "an \"ok\" response has no \"data\"");
+    if (!envelope.contains(wire::kMemberData)) return unusable(exit, "an \"ok\" response has no \"data\"");
     if (auto extra = extra_member(envelope, kKeys, "the response")) return unusable(exit, std::move(*extra));
     if (exit.exit_status != kExitOk) {
       return unusable(exit, "the response says \"ok\" but the exit status is " + std::to_string(exit.exit_status));
     }
-    return OkData{std::move(envelope[kData])};
+    return OkData{std::move(envelope[wire::kMemberData])};
   }
   if (status_text == wire::kStatusErr) {
     if (exit.exit_status == kExitOk && text == wire::kFallbackResponse) {
@@ -158,7 +148,7 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     if (exit.exit_status != kExitFailed) {
       return unusable(exit, "the response says \"err\" but the exit status is " + std::to_string(exit.exit_status));
     }
-    std::string message = envelope[kError].get<std::string>();
+    std::string message = envelope[wire::kMemberError].get<std::string>();
     if (compact_form(wire::kErrEnvelopeStart, json(message)) != text) {
       return unusable(exit, "the response is not in the helper's compact form");
     }
@@ -166,7 +156,9 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
     for (const std::string_view prefix : wire::kRefusalPrefixes) {
       if (std::string_view(message).starts_with(prefix)) kind = ErrorKind::Refused;
     }
-    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0}};
+    // A name the Run key does not hold is its own kind.
+    if (std::string_view(message).starts_with(wire::kRefusalUnknownEntry)) kind = ErrorKind::NotFound;
+    return Err<ClientError>{ClientError{kind, std::move(message), exit.exit_status, 0, 0}};
   }
   return unusable(exit, "\"status\" is " + json_quoted(status_text) + ", neither \"ok\" nor \"err\"");
 }
@@ -195,11 +187,12 @@ Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
     const json& item = data[i];
     const std::string what = "entry " + std::to_string(i);
     if (auto wrong = wrong_members(item, kEntry, what)) return unusable(exit, std::move(*wrong));
-    const auto& scope = item[kScope].get_ref<const std::string&>();
+    const auto& scope = item[wire::kMemberScope].get_ref<const std::string&>();
     if (scope != wire::kScopeHklmRun)
       return unusable(exit,
                       what + ": \"scope\" is " + json_quoted(scope) + ", not " + json_quoted(wire::kScopeHklmRun));
-    entries.push_back({item[kName].get<std::string>(), item[kCommand].get<std::string>(), item[kEnabled].get<bool>()});
+    entries.push_back({item[wire::kMemberName].get<std::string>(), item[wire::kMemberCommand].get<std::string>(),
+                       item[wire::kMemberEnabled].get<bool>()});
   }
   if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
   return entries;
@@ -211,11 +204,11 @@ Outcome<Done> read_set_response(const HelperExit& exit, const SetStartupEnabled&
   const json& data = ok.value().data;
   static constexpr Member kEcho[] = {{wire::kMemberEnabled, Kind::Boolean}, {wire::kMemberName, Kind::String}};
   if (auto wrong = wrong_members(data, kEcho, "\"data\"")) return unusable(exit, std::move(*wrong));
-  if (data[kName].get_ref<const std::string&>() != request.name) {
-    return unusable(exit, "the answer names " + json_quoted(data[kName].get_ref<const std::string&>()) +
+  if (data[wire::kMemberName].get_ref<const std::string&>() != request.name) {
+    return unusable(exit, "the answer names " + json_quoted(data[wire::kMemberName].get_ref<const std::string&>()) +
                               ", not the requested entry");
   }
-  if (data[kEnabled].get<bool>() != request.enabled) {
+  if (data[wire::kMemberEnabled].get<bool>() != request.enabled) {
     return unusable(exit, std::string("the answer says \"enabled\" is ") + (request.enabled ? "false" : "true") +
                               ", not as requested");
   }
@@ -230,7 +223,7 @@ Outcome<std::uint64_t> read_clean_response(const HelperExit& exit) {
   static constexpr Member kRemoved[] = {{wire::kMemberRemovedBytes, Kind::Unsigned}};
   if (auto wrong = wrong_members(data, kRemoved, "\"data\"")) return unusable(exit, std::move(*wrong));
   if (auto wrong = not_compact(exit, data)) return unusable(exit, std::move(*wrong));
-  return data[kRemovedBytes].get<std::uint64_t>();
+  return data[wire::kMemberRemovedBytes].get<std::uint64_t>();
 }
 
 }  // namespace tarnwick::client

@@ -21,7 +21,7 @@ namespace {
 
 Err<ClientError> launch_failed(const std::string& what, DWORD code) {
   return Err<ClientError>{
-      ClientError{ErrorKind::LaunchFailed, what + ": " + win::os_error_text(code), std::nullopt, code}};
+      ClientError{ErrorKind::LaunchFailed, what + ": " + win::os_error_text(code), std::nullopt, code, 0}};
 }
 
 std::string hex_text(std::uint32_t value) {
@@ -177,6 +177,12 @@ Outcome<RunFolder> RunFolder::create() {
     return launch_failed("cannot read the response folder's path", path.error());
   }
   return RunFolder(std::move(folder).value(), path.value() + L"\\response.json", std::move(response).value());
+}
+
+void RunFolder::keep() {
+  // Closed without being deleted: the helper may still write there.
+  response_.reset();
+  folder_.reset();
 }
 
 RunFolder::~RunFolder() {

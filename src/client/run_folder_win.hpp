@@ -35,6 +35,10 @@ class RunFolder {
   RunFolder& operator=(const RunFolder&) = delete;
   ~RunFolder();
 
+  // Leaves the folder and file in place: for a helper that may still write
+  // there after this owner goes.
+  void keep();
+
   const std::wstring& response_path() const { return response_path_; }
   HANDLE response_handle() const { return response_.get(); }
   HANDLE folder_handle() const { return folder_.get(); }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <cassert>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
+
+#include "common/invariant.hpp"
 
 namespace tarnwick {
 
@@ -19,36 +20,42 @@ Err(E) -> Err<E>;
 inline Err<std::string> error_text(std::string text) { return Err<std::string>{std::move(text)}; }
 
 // A value or an error, as every operation of the helper returns it.
-// Errors are plain values: nothing here throws.
+// Errors are plain values, never exceptions. Asking for the side that is not
+// there (value() of an error, error() of a value) is a programming error and
+// is caught in every build mode alike, NDEBUG or not: it breaks an invariant
+// (invariant_broken, which throws InvariantBroken; the helper ends with status
+// 101). Test with ok() or operator bool first.
 template <class T, class E = std::string>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
+  // Implicit by design: `return value;` and `return Err{...};` build the result.
+  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
   template <class U, std::enable_if_t<std::is_constructible_v<E, U&&>, int> = 0>
-  Result(Err<U> error) : state_(std::in_place_index<1>, std::move(error.value)) {}  // NOLINT
+  Result(Err<U> error)  // NOLINT(google-explicit-constructor)
+      : state_(std::in_place_index<1>, std::move(error.value)) {}
 
   bool ok() const noexcept { return state_.index() == 0; }
   explicit operator bool() const noexcept { return ok(); }
 
   T& value() & {
-    assert(ok());
-    return std::get<0>(state_);
+    if (!ok()) invariant_broken("value() of a Result that holds an error");
+    return *std::get_if<0>(&state_);
   }
   const T& value() const& {
-    assert(ok());
-    return std::get<0>(state_);
+    if (!ok()) invariant_broken("value() of a Result that holds an error");
+    return *std::get_if<0>(&state_);
   }
   T&& value() && {
-    assert(ok());
-    return std::get<0>(std::move(state_));
+    if (!ok()) invariant_broken("value() of a Result that holds an error");
+    return std::move(*std::get_if<0>(&state_));
   }
   const E& error() const& {
-    assert(!ok());
-    return std::get<1>(state_);
+    if (ok()) invariant_broken("error() of a Result that holds a value");
+    return *std::get_if<1>(&state_);
   }
   E&& error() && {
-    assert(!ok());
-    return std::get<1>(std::move(state_));
+    if (ok()) invariant_broken("error() of a Result that holds a value");
+    return std::move(*std::get_if<1>(&state_));
   }
 
  private:

@@ -16,7 +16,7 @@ std::u16string ApprovedStates::key(std::u16string_view name) const {
   return folded;
 }
 
-void ApprovedStates::add(std::u16string_view name, Bytes data) { values_.try_emplace(key(name), std::move(data)); }
+void ApprovedStates::add(std::u16string_view name, Bytes data) { values_.emplace(key(name), std::move(data)); }
 
 const Bytes* ApprovedStates::find(std::string_view name) const {
   if (name.find('\0') != std::string_view::npos) return nullptr;

@@ -37,7 +37,7 @@ cp "$work/cpp/startup-example.exe" "$app/cpp-example.exe"
 echo "ok   examples/cpp built with find_package(tarnwick) from the installed tree"
 
 for exe in c-example cpp-example; do
-  dlls=$($objdump -p "$app/$exe.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr '\n' ' ')
+  dlls=$($objdump -p "$app/$exe.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | tr '\n' ' ')
   if grep -Eq 'libstdc|libgcc|winpthread' <<<"$dlls"; then fail "$exe imports a MinGW runtime DLL: $dlls"; fi
   echo "ok   $exe imports $dlls"
 done
@@ -62,7 +62,7 @@ for exe in c-example cpp-example; do
   expect=$expect_c
   [ $exe = cpp-example ] && expect=$expect_cpp
   run_status=0
-  out=$("$root/tools/wine-run" "$app/$exe.exe" Example </dev/null 2>"$work/err" | tr -d '\r') || run_status=$?
+  out=$("$root/tools/wine-run" "$app/$exe.exe" --allow-replaceable-helper Example </dev/null 2>"$work/err" | tr -d '\r') || run_status=$?
   if [ $run_status -ne 0 ] || [ "$(sed '$d' <<<"$out")" != "$expect" ] ||
     ! grep -Eq '^freed [0-9]+ bytes$' <<<"$(tail -n1 <<<"$out")"; then
     fail "$exe (status $run_status): $out $(cat "$work/err")"

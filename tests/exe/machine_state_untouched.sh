@@ -23,6 +23,7 @@ status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
 reg() { "$root/tools/wine-run" reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
   reg delete "$run_key" /v "$sentinel" /f >/dev/null
   reg delete "$approved_key" /v "$sentinel" /f >/dev/null
@@ -42,10 +43,16 @@ tests_status=$?
 skipped=$(grep -c 'set TARNWICK_TEST_MACHINE_STATE=1 to run it' "$log")
 if [ "$skipped" -gt 0 ]; then echo "ok   $skipped tests skipped themselves without the opt-in"; else fail "no test skipped for want of the opt-in"; fi
 
-reg query "$run_key" /v "$sentinel" | grep -q 'C:\\sentinel.exe /run' && echo "ok   the Run value is still there" ||
+if reg query "$run_key" /v "$sentinel" | grep -q 'C:\\sentinel.exe /run'; then
+  echo "ok   the Run value is still there"
+else
   fail "the sentinel Run value is gone or changed"
-reg query "$approved_key" /v "$sentinel" | grep -q '030000000000000000000000' &&
-  echo "ok   the StartupApproved\\Run value is still there" || fail "the sentinel StartupApproved value is gone or changed"
+fi
+if reg query "$approved_key" /v "$sentinel" | grep -q '030000000000000000000000'; then
+  echo "ok   the StartupApproved\\Run value is still there"
+else
+  fail "the sentinel StartupApproved value is gone or changed"
+fi
 for file in "$temp_file" "$download_file"; do
   if [ "$(cat "$file" 2>/dev/null)" = sentinel ]; then echo "ok   ${file#"$windows/"} is still there"; else fail "${file#"$windows/"} is gone or changed"; fi
 done

@@ -3,7 +3,8 @@
 // kind of end can be shown without the real helper.
 //
 //   TARNWICK_STAND_IN_REPORT    file to write: the arguments, one per line,
-//                               then "response file: N bytes" or "response file: missing"
+//                               then "response file: N bytes" or "response file: missing",
+//                               then "token: elevated" or "token: not elevated"
 //   TARNWICK_STAND_IN_SLEEP_MS  wait this long first
 //   TARNWICK_STAND_IN_RESPONSE  written to the response path (the second argument)
 //   TARNWICK_STAND_IN_EXIT      the exit status (default 0)
@@ -33,6 +34,17 @@ void write_file(const std::wstring& path, const std::string& bytes, DWORD dispos
   ::CloseHandle(file);
 }
 
+bool token_is_elevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+                        elevation.TokenIsElevated != 0;
+  ::CloseHandle(token);
+  return elevated;
+}
+
 std::string narrow(const std::wstring& text) {
   std::string out(static_cast<std::size_t>(text.size()) * 4, '\0');
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
@@ -53,6 +65,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
       text += "response file: missing\n";
     }
+    text += token_is_elevated() ? "token: elevated\n" : "token: not elevated\n";
     write_file(*report, text, CREATE_ALWAYS);
   }
   if (const auto sleep = variable(L"TARNWICK_STAND_IN_SLEEP_MS")) ::Sleep(std::wcstoul(sleep->c_str(), nullptr, 10));

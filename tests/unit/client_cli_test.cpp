@@ -1,11 +1,16 @@
 // tarnwick-client's portable part: its arguments, what it prints, and its
-// exit status for every kind of outcome, with a fake helper runner.
+// exit status for every kind of outcome, with a fake helper runner; and the
+// library's portable rules it uses (lookup, launch method, display width).
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <regex>
+
+#include <nlohmann/json.hpp>
 
 #include "client/cli.hpp"
+#include "client/entry_lookup.hpp"
 #include "client/entry_table.hpp"
 #include "client/human_units.hpp"
 #include "support/hex.hpp"
@@ -38,6 +43,13 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
   long_timeout.timeout = 86400s;
   CliOptions replaceable = options(CliCommand::List);
   replaceable.allow_replaceable_helper = true;
+  CliOptions list_attached = options(CliCommand::List);
+  list_attached.timeout = 30s;
+  list_attached.helper_path = "C:\\h=d\\h.exe";
+  CliOptions disable_json = options(CliCommand::Disable, "Tool");
+  disable_json.json = true;
+  disable_json.verbose = true;
+  CliOptions version = options(CliCommand::Version);
   const Case cases[] = {
       {{"list"}, options(CliCommand::List)},
       {{"list", "--json"}, list_json},
@@ -52,9 +64,17 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
       {{"disable", "--", "--json"}, options(CliCommand::Disable, "--json")},
       {{"--", "disable", "-x"}, options(CliCommand::Disable, "-x")},
       {{"disable", "caf\xc3\xa9 \"q\" \\"}, options(CliCommand::Disable, "caf\xc3\xa9 \"q\" \\")},
+      {{"--timeout=30", "--helper=C:\\h=d\\h.exe", "list"}, list_attached},
+      {{"list", "--helper", "C:\\h=d\\h.exe", "--timeout", "30"}, list_attached},
+      {{"disable", "--json", "Tool", "--verbose"}, disable_json},
+      {{"--version"}, version},
       {{"--help"}, CliOptions{}},
       {{"list", "-h"}, CliOptions{}},
       {{"bogus", "--help"}, CliOptions{}},
+      {{"help"}, CliOptions{}},
+      {{"/?"}, CliOptions{}},
+      {{"help", "list"}, CliOptions{}},
+      {{"--version", "--help"}, CliOptions{}},
   };
   for (const auto& c : cases) {
     const auto parsed = parse_cli_args(c.args);
@@ -75,10 +95,18 @@ TEST(ClientCliArgs, RefusesWhatItCannotRunWithOneLine) {
       {{"LIST"}, "unknown command 'LIST'"},
       {{"enable"}, "enable needs the NAME of a startup entry"},
       {{"disable", "--json"}, "disable needs the NAME of a startup entry"},
-      {{"disable", "Tool", "--json"}, "--json applies to list and clean only"},
+      {{"list", "--json=yes"}, "--json takes no value"},
+      {{"list", "--direct="}, "--direct takes no value"},
+      {{"list", "--help=1"}, "--help takes no value"},
+      {{"list", "--version"}, "--version takes no command"},
+      {{"list", "--timeout="}, "--timeout needs whole seconds from 1 to 86400"},
+      {{"list", "--timeout=30", "--timeout", "30"}, "--timeout given twice"},
+      {{"list", "--helper="}, "--helper needs a path"},
+      {{"list", "-timeout=30"}, "unknown option '-timeout=30'"},
+      {{"list", "--tim=30"}, "unknown option '--tim=30'"},
       {{"disable", "Tool", "Other"}, "unexpected argument 'Other'"},
       {{"list", "extra"}, "unexpected argument 'extra'"},
-      {{"list", "--verbose"}, "unknown option '--verbose'"},
+      {{"list", "--quiet"}, "unknown option '--quiet'"},
       {{"list", "-j"}, "unknown option '-j'"},
       {{"list", "--helper"}, "--helper needs a path"},
       {{"list", "--helper", ""}, "--helper needs a path"},
@@ -165,14 +193,130 @@ TEST(ClientEntryTable, ShowsControlCharactersAndCountsCharactersNotBytes) {
   EXPECT_EQ(printable("ok\x01\xff"), "ok\\x01\\xff");
 }
 
-// Answers each run with the next queued outcome and records the requests
-// (in a list that outlives it: run_cli owns the runner).
+TEST(ClientEntryTable, EastAsianWideCharactersTakeTwoColumns) {
+  const std::string tokyo = "\xe6\x9d\xb1\xe4\xba\xac\xe9\x83\xbd";    // 東京都: six columns
+  const std::string nihongo = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";  // 日本語
+  const std::vector<StartupEntry> entries = {{tokyo, "a.exe", true}, {"Tool", "b.exe", false}};
+  EXPECT_EQ(format_entry_table(entries, std::nullopt),
+            "NAME    STATE  COMMAND\n" + tokyo + "  on     a.exe\nTool    off    b.exe\n");
+  // 30 columns: 15 for name and state, one kept free, 14 for the command:
+  // five wide characters and "..." (a sixth would need 15)
+  EXPECT_EQ(format_entry_table({{tokyo, nihongo + nihongo + nihongo + "x", true}}, 30),
+            "NAME    STATE  COMMAND\n" + tokyo + "  on     " + nihongo + nihongo.substr(0, 6) + "...\n");
+  // fullwidth forms (F) count two, halfwidth katakana and accented letters one
+  EXPECT_EQ(format_entry_table({{"\xef\xbc\xa1", "x", true}, {"\xef\xbd\xb1\xc3\xa9", "y", true}}, std::nullopt),
+            "NAME  STATE  COMMAND\n\xef\xbc\xa1    on     x\n\xef\xbd\xb1\xc3\xa9    on     y\n");
+}
+
+TEST(ClientEntryLookup, FindsTheListedNameIgnoringCaseAsTheRegistryDoes) {
+  const std::vector<StartupEntry> entries = {
+      {"Tool", "t.exe", true},
+      {"Caf\xc3\xa9", "c.exe", true},               // Café
+      {"\xd0\x9f\xd1\x80\xd0\xbe", "p.exe", true},  // Про
+      {"", "default.exe", true},
+      {"exact", "e1.exe", true},
+      {"EXACT", "e2.exe", true},
+      {"\xc3\x9f", "s.exe", true},  // ß: its uppercase is two letters, so it matches only itself
+  };
+  struct Case {
+    std::string typed;
+    const char* found_command;  // nullptr: none
+  };
+  const Case cases[] = {
+      {"Tool", "t.exe"},
+      {"tool", "t.exe"},
+      {"TOOL", "t.exe"},
+      {"CAF\xc3\x89", "c.exe"},               // CAFÉ
+      {"\xd0\xbf\xd0\xa0\xd0\x9e", "p.exe"},  // пРО
+      {"", "default.exe"},
+      {"exact", "e1.exe"},  // an exact name wins over one that differs in case alone
+      {"EXACT", "e2.exe"},
+      {"Exact", nullptr},  // two listed names differ in case alone: neither is taken
+      {"\xc3\x9f", "s.exe"},
+      {"SS", nullptr},
+      {"Tool ", nullptr},
+      {"Too", nullptr},
+      {"T\xc3\xb6ol", nullptr},
+      {"\xff", nullptr},  // not UTF-8: compared byte for byte
+  };
+  for (const auto& c : cases) {
+    const StartupEntry* found = find_entry(entries, c.typed);
+    if (c.found_command == nullptr) {
+      EXPECT_EQ(found, nullptr) << c.typed;
+    } else {
+      ASSERT_NE(found, nullptr) << c.typed;
+      EXPECT_EQ(found->command, c.found_command) << c.typed;
+    }
+  }
+  EXPECT_TRUE(same_name_ignoring_case("a\xc3\xbf", "A\xc5\xb8"));  // ÿ and Ÿ lie in different blocks
+  EXPECT_TRUE(same_name_ignoring_case("\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"));
+  EXPECT_FALSE(same_name_ignoring_case("a", "a\0"s));
+}
+
+TEST(ClientEntryLookup, SuggestsTheNearestListedNamesNearestFirst) {
+  const std::vector<StartupEntry> entries = {
+      {"Updater", "", true},
+      {"Tool", "", true},
+      {"Tools", "", true},
+      {"OneDrive", "", true},
+      {"Toil", "", true},
+      {"Tab", "", true},
+      {std::string(300, 'a'), "", true},
+  };
+  struct Case {
+    std::string typed;
+    std::vector<std::string> nearest;
+  };
+  const Case cases[] = {
+      {"tol", {"Tool", "Toil", "Tools"}},  // one edit, one, two (listing order between equals)
+      {"TOOLS", {"Tools", "Tool", "Toil"}},
+      {"onedrvie", {"OneDrive"}},  // two edits in eight letters
+      {"updatr", {"Updater"}},
+      {"zzzzzzzz", {}},
+      {"ta", {"Tab"}},
+      {std::string(300, 'a'), {}},  // names this long are not compared
+  };
+  for (const auto& c : cases) EXPECT_EQ(nearest_names(entries, c.typed), c.nearest) << c.typed;
+  EXPECT_EQ(nearest_names(entries, "tol", 1), std::vector<std::string>{"Tool"});
+}
+
+TEST(ClientLaunch, OnlyARequestThatNeedsAdminRightsElevatesAndOnlyWhenAllowed) {
+  struct Case {
+    Rights rights;
+    bool may_elevate;
+    LaunchMethod method;
+  };
+  const Case cases[] = {
+      {Rights::User, true, LaunchMethod::Direct},  // listing: never a prompt
+      {Rights::User, false, LaunchMethod::Direct},
+      {Rights::Admin, true, LaunchMethod::ShellRunas},
+      {Rights::Admin, false, LaunchMethod::Direct},  // --direct, an elevated caller
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(launch_method(c.rights, c.may_elevate), c.method) << static_cast<int>(c.rights) << c.may_elevate;
+  }
+  EXPECT_EQ(launch_method_name(LaunchMethod::ShellRunas), "ShellExecuteExW \"runas\"");
+  EXPECT_EQ(launch_method_name(LaunchMethod::Direct), "CreateProcessW");
+}
+
+TEST(ClientOutcome, AskingForTheMissingSideBreaksAnInvariantInEveryBuildMode) {
+  Outcome<int> failed = client_error(ErrorKind::NotFound, "x");
+  const Outcome<int> succeeded = 7;
+  EXPECT_THROW(static_cast<void>(failed.value()), InvariantBroken);
+  EXPECT_THROW(static_cast<void>(std::move(failed).value()), InvariantBroken);
+  EXPECT_THROW(static_cast<void>(succeeded.error()), InvariantBroken);
+  EXPECT_EQ(succeeded.value(), 7);
+}
+
+// Answers each run with the next queued outcome and records the requests and
+// the rights asked for (in lists that outlive it: run_cli owns the runner).
 class FakeRunner final : public HelperRunner {
  public:
-  FakeRunner(std::deque<Outcome<HelperExit>> answers, std::vector<std::string>& requests)
-      : answers_(std::move(answers)), requests_(requests) {}
-  Outcome<HelperExit> run(std::string_view request_hex) override {
+  FakeRunner(std::deque<Outcome<HelperExit>> answers, std::vector<std::string>& requests, std::vector<Rights>& rights)
+      : answers_(std::move(answers)), requests_(requests), rights_(rights) {}
+  Outcome<HelperExit> run(std::string_view request_hex, Rights rights) override {
     requests_.emplace_back(request_hex);
+    rights_.push_back(rights);
     if (answers_.empty()) return client_error(ErrorKind::LaunchFailed, "more runs than the test expected");
     Outcome<HelperExit> next = std::move(answers_.front());
     answers_.pop_front();
@@ -182,6 +326,7 @@ class FakeRunner final : public HelperRunner {
  private:
   std::deque<Outcome<HelperExit>> answers_;
   std::vector<std::string>& requests_;
+  std::vector<Rights>& rights_;
 };
 
 class RecordingConsole final : public CliConsole {
@@ -199,6 +344,7 @@ struct CliRun {
   std::string out;
   std::string err;
   std::vector<std::string> requests;
+  std::vector<Rights> rights;
   std::optional<CliOptions> runner_options;
 };
 
@@ -207,7 +353,7 @@ CliRun run(const std::vector<std::string>& args, std::deque<Outcome<HelperExit>>
   CliRun result;
   result.status = run_cli(args, console, [&](const CliOptions& options) {
     result.runner_options = options;
-    return std::make_unique<FakeRunner>(std::move(answers), result.requests);
+    return std::make_unique<FakeRunner>(std::move(answers), result.requests, result.rights);
   });
   result.out = console.standard_output;
   result.err = console.standard_error;
@@ -219,138 +365,213 @@ Outcome<HelperExit> helper_said(std::uint32_t status, std::string response) {
 }
 
 Outcome<HelperExit> failed_to_run(ErrorKind kind, std::string message, std::uint32_t os_error = 0) {
-  return Err<ClientError>{ClientError{kind, std::move(message), std::nullopt, os_error}};
+  return Err<ClientError>{ClientError{kind, std::move(message), std::nullopt, os_error, 0}};
 }
 
 constexpr auto kListing =
     R"({"status":"ok","data":[{"command":"C:\\t.exe","enabled":true,"name":"Tool","scope":"hklm-run"},)"
     R"({"command":"u.exe","enabled":false,"name":"Up","scope":"hklm-run"}]})";
+constexpr auto kListRequest = R"({"action":{"action":"startup-hklm-list"}})";
 
-TEST(ClientCli, PrintsEachAnswerAndSendsTheMatchingRequest) {
+TEST(ClientCli, PrintsEachAnswerAndSendsTheMatchingRequestsWithTheRightsEachNeeds) {
   struct Case {
     std::vector<std::string> args;
-    Outcome<HelperExit> answer;
-    std::string request;
+    std::deque<Outcome<HelperExit>> answers;
+    std::vector<std::string> requests;
+    std::vector<Rights> rights;
     std::string out;
   };
+  const std::string listing_data = std::string(kListing).substr(22, std::string(kListing).size() - 23);
   const Case cases[] = {
       {{"list"},
-       helper_said(0, kListing),
-       R"({"action":{"action":"startup-hklm-list"}})",
+       {helper_said(0, kListing)},
+       {kListRequest},
+       {Rights::User},
        "NAME  STATE  COMMAND\nTool  on     C:\\t.exe\nUp    off    u.exe\n"},
-      {{"list", "--json"},
-       helper_said(0, kListing),
-       R"({"action":{"action":"startup-hklm-list"}})",
-       std::string(kListing).substr(22, std::string(kListing).size() - 23) + "\n"},
-      {{"list", "--json"},
-       helper_said(0, R"({"status":"ok","data":[]})"),
-       R"({"action":{"action":"startup-hklm-list"}})",
-       "[]\n"},
+      {{"list", "--json"}, {helper_said(0, kListing)}, {kListRequest}, {Rights::User}, listing_data + "\n"},
+      {{"list", "--json"}, {helper_said(0, R"({"status":"ok","data":[]})")}, {kListRequest}, {Rights::User}, "[]\n"},
+      // a set lists first (no prompt), then sets the listed name, elevated
       {{"disable", "Tool"},
-       helper_said(0, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})"),
-       R"({"action":{"action":"startup-hklm-set","args":{"enabled":false,"name":"Tool"}}})",
+       {helper_said(0, kListing), helper_said(0, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})")},
+       {kListRequest, R"({"action":{"action":"startup-hklm-set","args":{"enabled":false,"name":"Tool"}}})"},
+       {Rights::User, Rights::Admin},
        "Disabled Tool\n"},
+      {{"disable", "tool"},  // found ignoring case; the entry's own name is sent and printed
+       {helper_said(0, kListing), helper_said(0, R"({"status":"ok","data":{"enabled":false,"name":"Tool"}})")},
+       {kListRequest, R"({"action":{"action":"startup-hklm-set","args":{"enabled":false,"name":"Tool"}}})"},
+       {Rights::User, Rights::Admin},
+       "Disabled Tool\n"},
+      {{"enable", "UP", "--json"},
+       {helper_said(0, kListing), helper_said(0, R"({"status":"ok","data":{"enabled":true,"name":"Up"}})")},
+       {kListRequest, R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"Up"}}})"},
+       {Rights::User, Rights::Admin},
+       "{\"enabled\":true,\"name\":\"Up\"}\n"},
       {{"enable", "a\"b"},
-       helper_said(0, R"({"status":"ok","data":{"enabled":true,"name":"a\"b"}})"),
-       R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"a\"b"}}})",
+       {helper_said(0, R"({"status":"ok","data":[{"command":"","enabled":false,"name":"a\"b","scope":"hklm-run"}]})"),
+        helper_said(0, R"({"status":"ok","data":{"enabled":true,"name":"a\"b"}})")},
+       {kListRequest, R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"a\"b"}}})"},
+       {Rights::User, Rights::Admin},
        "Enabled a\"b\n"},
       {{"clean"},
-       helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
-       R"({"action":{"action":"clean-system"}})",
+       {helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})")},
+       {R"({"action":{"action":"clean-system"}})"},
+       {Rights::Admin},
        "Freed 1.2 GB\n"},
       {{"clean", "--json"},
-       helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})"),
-       R"({"action":{"action":"clean-system"}})",
+       {helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})")},
+       {R"({"action":{"action":"clean-system"}})"},
+       {Rights::Admin},
        "{\"removed_bytes\":1288490189}\n"},
   };
   for (const auto& c : cases) {
-    const CliRun result = run(c.args, {c.answer});
+    const CliRun result = run(c.args, c.answers);
     EXPECT_EQ(result.status, 0) << c.args.front();
     EXPECT_EQ(result.out, c.out);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.requests, std::vector<std::string>{test::hex_of(c.request)});
+    std::vector<std::string> hex;
+    for (const std::string& request : c.requests) hex.push_back(test::hex_of(request));
+    EXPECT_EQ(result.requests, hex);
+    EXPECT_EQ(result.rights, c.rights) << c.args.front();
   }
 }
 
 TEST(ClientCli, PassesTheLaunchOptionsToTheRunner) {
-  const CliRun result = run({"--helper", "D:\\h.exe", "--timeout", "7", "--direct", "clean"},
+  const CliRun result = run({"--helper", "D:\\h.exe", "--timeout=7", "--direct", "--verbose", "clean"},
                             {helper_said(0, R"({"status":"ok","data":{"removed_bytes":0}})")});
   ASSERT_TRUE(result.runner_options.has_value());
   EXPECT_EQ(result.runner_options->helper_path, "D:\\h.exe");
   EXPECT_EQ(result.runner_options->timeout, 7s);
   EXPECT_TRUE(result.runner_options->direct);
+  EXPECT_TRUE(result.runner_options->verbose);
   EXPECT_EQ(result.out, "Freed 0 bytes\n");
 }
 
-TEST(ClientCli, ReportsEveryFailureOnStandardErrorWithItsStatus) {
+TEST(ClientCli, ReportsEveryFailureWithItsOwnStatusAsTextOrUnderJsonAsAnObject) {
   struct Case {
     std::vector<std::string> args;
-    Outcome<HelperExit> answer;
+    std::deque<Outcome<HelperExit>> answers;
     int status;
-    std::string err;
+    std::string kind;
+    std::string message;
   };
   const Case cases[] = {
-      {{"disable", "tool"},
-       helper_said(1, R"({"status":"err","error":"unknown HKLM startup entry: tool"})"),
+      {{"disable", "nosuch"},
+       {helper_said(0, kListing)},
+       3,
+       "not-found",
+       "no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)"},
+      {{"enable", "tol"},
+       {helper_said(0, kListing)},
+       3,
+       "not-found",
+       "no startup entry is named \"tol\"; nearest: \"Tool\""},
+      {{"enable", "U\x1b"},
+       {helper_said(0, kListing)},
+       3,
+       "not-found",
+       "no startup entry is named \"U\\x1b\"; nearest: \"Up\""},
+      // gone between the listing and the set: the helper's refusal is NotFound too
+      {{"disable", "Tool"},
+       {helper_said(0, kListing), helper_said(1, R"({"status":"err","error":"unknown HKLM startup entry: Tool"})")},
+       3,
+       "not-found",
+       "unknown HKLM startup entry: Tool"},
+      {{"list"},
+       {helper_said(1, R"({"status":"err","error":"bad request json: x"})")},
        1,
-       "tarnwick-client: the helper refused the request: unknown HKLM startup entry: tool\n"},
+       "refused",
+       "the helper refused the request: bad request json: x"},
       {{"list"},
-       helper_said(1, R"j({"status":"err","error":"Access is denied. (os error 5)"})j"),
+       {helper_said(1, R"j({"status":"err","error":"Access is denied. (os error 5)"})j")},
        1,
-       "tarnwick-client: the action failed: Access is denied. (os error 5)\n"},
+       "action-failed",
+       "the action failed: Access is denied. (os error 5)"},
       {{"clean"},
-       failed_to_run(ErrorKind::ConsentDeclined, "", 1223),
-       3,
-       "tarnwick-client: the elevation prompt was declined\n"},
+       {failed_to_run(ErrorKind::ConsentDeclined, "", 1223)},
+       4,
+       "consent-declined",
+       "the elevation prompt was declined; nothing was changed"},
       {{"list"},
-       failed_to_run(ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", 2),
-       3,
-       "tarnwick-client: the helper could not be started: cannot start the helper: File not found. (os error 2)\n"},
+       {failed_to_run(ErrorKind::LaunchFailed, "C:\\x\\tarnwick-helper.exe: File not found. (os error 2)", 2)},
+       5,
+       "launch-failed",
+       "the helper could not be started: C:\\x\\tarnwick-helper.exe: File not found. (os error 2)"},
       {{"clean"},
-       failed_to_run(ErrorKind::StillRunning, "600 s"),
-       3,
-       "tarnwick-client: the helper did not finish within 600 s\n"},
+       {Err<ClientError>{still_running(600s, 4242).value}},
+       6,
+       "still-running",
+       "the helper is still running after 600 s (process 4242) and may still change things"},
       {{"list"},
-       helper_said(0, ""),
-       3,
-       "tarnwick-client: the helper gave no usable response (exit status 0): the response file is empty\n"},
+       {helper_said(0, "")},
+       7,
+       "no-usable-response",
+       "the helper gave no usable response (exit status 0): the response file is empty"},
       {{"list"},
-       helper_said(101, ""),
-       3,
-       "tarnwick-client: the helper stopped on an internal error (exit status 101)\n"},
-      {{"enable", std::string(20000, 'n')},
-       failed_to_run(ErrorKind::InvalidRequest, "too long"),
+       {helper_said(101, "")},
+       8,
+       "internal-error",
+       "the helper stopped on an internal error (exit status 101)"},
+      {{"clean"},
+       {failed_to_run(ErrorKind::InvalidRequest, "too long")},
        2,
-       "tarnwick-client: the request cannot be sent: too long\n"},
+       "invalid-request",
+       "the request cannot be sent: too long"},
+      {{"list", "--timeout", "0"}, {}, 2, "usage", "usage error: --timeout needs whole seconds from 1 to 86400"},
   };
   for (const auto& c : cases) {
-    const CliRun result = run(c.args, {c.answer});
-    EXPECT_EQ(result.status, c.status) << c.err;
-    EXPECT_EQ(result.err, c.err);
-    EXPECT_EQ(result.out, "");
+    const CliRun text = run(c.args, c.answers);
+    EXPECT_EQ(text.status, c.status) << c.message;
+    const std::string try_help = c.kind == "usage" ? "Try 'tarnwick-client --help'.\n" : "";
+    EXPECT_EQ(text.err, "tarnwick-client: " + c.message + "\n" + try_help);
+    EXPECT_EQ(text.out, "");
+
+    std::vector<std::string> json_args = c.args;
+    json_args.push_back("--json");
+    const CliRun json = run(json_args, c.answers);
+    EXPECT_EQ(json.status, c.status) << c.message;
+    EXPECT_EQ(json.err, "");
+    const nlohmann::json expected = {{"error", {{"kind", c.kind}, {"message", c.message}}}};
+    EXPECT_EQ(json.out, expected.dump() + "\n");
   }
 }
 
-TEST(ClientCli, UsageErrorsAndHelpStartNothing) {
-  const CliRun bad = run({"list", "--timeout", "0"}, {});
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_EQ(bad.err,
-            "tarnwick-client: usage error: --timeout needs whole seconds from 1 to 86400\n"
-            "Try 'tarnwick-client --help'.\n");
-  EXPECT_FALSE(bad.runner_options.has_value());
+TEST(ClientCli, ANameNotListedStartsNothingElevated) {
+  const CliRun result = run({"disable", "nosuch"}, {helper_said(0, kListing)});
+  EXPECT_EQ(result.rights, std::vector<Rights>{Rights::User});
+}
 
-  const CliRun help = run({"--help"}, {});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out, kCliHelp);
-  EXPECT_FALSE(help.runner_options.has_value());
+TEST(ClientCli, HelpVersionAndUsageErrorsStartNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"-h"}, {"help"}, {"/?"}, {"list", "--help"}, {"--json", "help"}}) {
+    const CliRun help = run(args, {});
+    EXPECT_EQ(help.status, 0) << args.front();
+    EXPECT_EQ(help.out, kCliHelp);
+    EXPECT_EQ(help.err, "");
+    EXPECT_FALSE(help.runner_options.has_value());
+  }
   for (const char* documented :
        {"list", "enable NAME", "disable NAME", "clean", "--json", "--helper PATH", "--timeout SECONDS", "--direct",
-        "--allow-replaceable-helper", "exit status", "  3  "}) {
-    EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
+        "--verbose", "--version", "/?", "exit status", "  3  ", "  4  ", "  5  ", "  6  ", "  7  ", "  8  "}) {
+    EXPECT_NE(std::string(kCliHelp).find(documented), std::string::npos) << documented;
   }
+  for (const ErrorKind kind : {ErrorKind::Refused, ErrorKind::NotFound, ErrorKind::ActionFailed,
+                               ErrorKind::ConsentDeclined, ErrorKind::LaunchFailed, ErrorKind::StillRunning,
+                               ErrorKind::NoUsableResponse, ErrorKind::InternalError, ErrorKind::InvalidRequest}) {
+    EXPECT_NE(std::string(kCliHelp).find(std::string(kind_name(kind))), std::string::npos) << kind_name(kind);
+  }
+
+  const CliRun none = run({}, {});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err, kCliHelp);
+  EXPECT_EQ(none.out, "");
+
+  const CliRun version = run({"--version"}, {});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("tarnwick-client [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+  EXPECT_FALSE(version.runner_options.has_value());
 }
 
-TEST(ClientCli, DescribesEveryKindOfError) {
+TEST(ClientCli, DescribesEveryKindOfErrorAndGivesEachItsOwnStatus) {
   struct Case {
     ErrorKind kind;
     const char* message;
@@ -361,25 +582,27 @@ TEST(ClientCli, DescribesEveryKindOfError) {
   const Case cases[] = {
       {ErrorKind::Refused, "bad request json: x", 1u, "the helper refused the request: bad request json: x", 1},
       {ErrorKind::ActionFailed, "m", 1u, "the action failed: m", 1},
-      {ErrorKind::ConsentDeclined, "", std::nullopt, "the elevation prompt was declined", 3},
-      {ErrorKind::LaunchFailed, "m", std::nullopt, "the helper could not be started: m", 3},
-      {ErrorKind::StillRunning, "250 ms", std::nullopt, "the helper did not finish within 250 ms", 3},
-      {ErrorKind::NoUsableResponse, "m", 7u, "the helper gave no usable response (exit status 7): m", 3},
-      {ErrorKind::InternalError, "", 101u, "the helper stopped on an internal error (exit status 101)", 3},
       {ErrorKind::InvalidRequest, "m", std::nullopt, "the request cannot be sent: m", 2},
+      {ErrorKind::NotFound, "unknown HKLM startup entry: x", 1u, "unknown HKLM startup entry: x", 3},
+      {ErrorKind::ConsentDeclined, "", std::nullopt, "the elevation prompt was declined; nothing was changed", 4},
+      {ErrorKind::LaunchFailed, "m", std::nullopt, "the helper could not be started: m", 5},
+      {ErrorKind::StillRunning, "still running m", std::nullopt, "the helper is still running m", 6},
+      {ErrorKind::NoUsableResponse, "m", 7u, "the helper gave no usable response (exit status 7): m", 7},
+      {ErrorKind::InternalError, "", 101u, "the helper stopped on an internal error (exit status 101)", 8},
   };
   for (const auto& c : cases) {
-    const ClientError error{c.kind, c.message, c.exit_status, 0};
+    const ClientError error{c.kind, c.message, c.exit_status, 0, 0};
     EXPECT_EQ(describe(error), c.text);
     EXPECT_EQ(cli_exit_for(error), c.status) << c.text;
   }
-  EXPECT_EQ(launch_error(1223, "cannot start the helper", "The operation was canceled by the user. (os error 1223)"),
-            (ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, 1223}));
-  EXPECT_EQ(
-      launch_error(2, "cannot start the helper", "File not found. (os error 2)"),
-      (ClientError{ErrorKind::LaunchFailed, "cannot start the helper: File not found. (os error 2)", std::nullopt, 2}));
-  EXPECT_EQ(timed_out(250ms).value, (ClientError{ErrorKind::StillRunning, "250 ms", std::nullopt, 0}));
-  EXPECT_EQ(timed_out(600s).value.message, "600 s");
+  EXPECT_EQ(launch_error(1223, "C:\\h.exe", "The operation was canceled by the user. (os error 1223)"),
+            (ClientError{ErrorKind::ConsentDeclined, "", std::nullopt, 1223, 0}));
+  EXPECT_EQ(launch_error(2, "C:\\h.exe", "File not found. (os error 2)"),
+            (ClientError{ErrorKind::LaunchFailed, "C:\\h.exe: File not found. (os error 2)", std::nullopt, 2, 0}));
+  EXPECT_EQ(still_running(250ms, 17).value,
+            (ClientError{ErrorKind::StillRunning, "still running after 250 ms (process 17) and may still change things",
+                         std::nullopt, 0, 17}));
+  EXPECT_EQ(still_running(600s, 1).value.message, "still running after 600 s (process 1) and may still change things");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST(ClientResponse, HelperMessagesAreRefusalsOrFailuresByTheirText) {
   const Case cases[] = {
       {"bad request payload: odd hex length", ErrorKind::Refused},
       {"bad request json: missing field `action` at line 1 column 12", ErrorKind::Refused},
-      {"unknown HKLM startup entry: tool", ErrorKind::Refused},
+      {"unknown HKLM startup entry: tool", ErrorKind::NotFound},
       {"Access is denied. (os error 5)", ErrorKind::ActionFailed},
       {"bad request", ErrorKind::ActionFailed},
       {"", ErrorKind::ActionFailed},

@@ -1,6 +1,7 @@
-// tarnwick-client.exe end to end: the real helper beside it, started through
-// ShellExecuteExW "runas" (which Wine runs like "open"), on the test prefix's
-// machine-wide Run and StartupApproved keys and its Windows Temp folder.
+// tarnwick-client.exe end to end: the real helper beside it, started directly
+// for a listing and through ShellExecuteExW "runas" for a change (Wine
+// shows no prompt), on the test prefix's machine-wide Run and
+// StartupApproved keys and its Windows Temp folder.
 
 #include <gtest/gtest.h>
 
@@ -88,13 +89,53 @@ TEST_F(ClientExe, ANameWithQuotesBackslashesAndUnicodeReachesTheHelperIntact) {
   EXPECT_FALSE(approved_value_stored(L"Tool").has_value());
 }
 
-TEST_F(ClientExe, ANameNotListedExactlyIsRefusedWithStatusOne) {
-  const HelperRun refused = client(L"disable tool");
-  EXPECT_EQ(refused.exit_code, 1u);
-  EXPECT_EQ(refused.standard_output, "");
-  EXPECT_EQ(refused.standard_error,
-            "tarnwick-client: the helper refused the request: unknown HKLM startup entry: tool\n");
+TEST_F(ClientExe, ANameInAnotherCaseChangesTheListedEntryAndNamesIt) {
+  const HelperRun disabled = client(L"disable tool");
+  EXPECT_EQ(disabled.exit_code, 0u) << disabled.standard_error;
+  EXPECT_EQ(disabled.standard_output, "Disabled Tool\n");
+  EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x03"s + std::string(11, '\0')}));
+  const HelperRun enabled = client(L"enable TOOL --json");
+  EXPECT_EQ(enabled.exit_code, 0u) << enabled.standard_error;
+  EXPECT_EQ(enabled.standard_output, "{\"enabled\":true,\"name\":\"Tool\"}\n");
+  EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x02"s + std::string(11, '\0')}));
+}
+
+TEST_F(ClientExe, ANameNotListedIsNotFoundWithTheNearestNamesAndChangesNothing) {
+  const HelperRun missing = client(L"disable tol");
+  EXPECT_EQ(missing.exit_code, 3u);
+  EXPECT_EQ(missing.standard_output, "");
+  EXPECT_EQ(missing.standard_error, "tarnwick-client: no startup entry is named \"tol\"; nearest: \"Tool\"\n");
+
+  const HelperRun json = client(L"--json disable nosuch");
+  EXPECT_EQ(json.exit_code, 3u);
+  EXPECT_EQ(json.standard_error, "");
+  EXPECT_EQ(
+      json.standard_output,
+      R"j({"error":{"kind":"not-found","message":"no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)"}})j"
+      "\n");
   EXPECT_FALSE(approved_key_exists());
+}
+
+// The launch method of each helper run, as --verbose traces it: the listing
+// runs with the user's rights (CreateProcessW), the set through the shell's
+// "runas" verb (under Wine, where every process is elevated, without a prompt).
+TEST_F(ClientExe, ListDoesNotElevateAndDisableDoes) {
+  const std::string helper = [] {
+    const std::wstring path = exe_beside_tests(L"tarnwick-helper.exe");
+    return std::string(path.begin(), path.end());  // ASCII in the test prefix
+  }();
+  const HelperRun listed = client(L"--verbose list --json");
+  EXPECT_EQ(listed.exit_code, 0u);
+  EXPECT_EQ(listed.standard_error, "tarnwick-client: starting " + helper + " with CreateProcessW\n");
+
+  const HelperRun disabled = client(L"disable --verbose Tool");
+  EXPECT_EQ(disabled.exit_code, 0u);
+  EXPECT_EQ(disabled.standard_error, "tarnwick-client: starting " + helper + " with CreateProcessW\n" +
+                                         "tarnwick-client: starting " + helper + " with ShellExecuteExW \"runas\"\n");
+  const HelperRun direct = client(L"enable --verbose --direct Tool");
+  EXPECT_EQ(direct.exit_code, 0u);
+  EXPECT_EQ(direct.standard_error, "tarnwick-client: starting " + helper + " with CreateProcessW\n" +
+                                       "tarnwick-client: starting " + helper + " with CreateProcessW\n");
 }
 
 TEST_F(ClientExe, CleanAnswersTheBytesRemovedFromTheWindowsTemp) {
@@ -114,33 +155,54 @@ TEST_F(ClientExe, CleanAnswersTheBytesRemovedFromTheWindowsTemp) {
   EXPECT_EQ(client(L"clean").standard_output, "Freed 1.5 KB\n");
 }
 
-TEST_F(ClientExe, AMissingHelperIsReportedAsNotStarted) {
-  const HelperRun run = client(L"--helper \"" + exe_beside_tests(L"no-such-helper.exe") + L"\" list");
-  EXPECT_EQ(run.exit_code, 3u);
+TEST_F(ClientExe, AMissingHelperIsReportedWithThePathTried) {
+  const std::wstring missing = exe_beside_tests(L"no-such-helper.exe");
+  const HelperRun run = client(L"--helper=\"" + missing + L"\" list");
+  EXPECT_EQ(run.exit_code, 5u);
   EXPECT_EQ(run.standard_output, "");
-  const std::string prefix = "tarnwick-client: the helper could not be started: cannot start the helper: ";
+  const std::string prefix =
+      "tarnwick-client: the helper could not be started: " + std::string(missing.begin(), missing.end()) + ": ";
   EXPECT_EQ(run.standard_error.substr(0, prefix.size()), prefix);
   EXPECT_NE(run.standard_error.find(" (os error 2)\n"), std::string::npos) << run.standard_error;
+
+  const HelperRun json = client(L"--json --helper \"" + missing + L"\" clean");
+  EXPECT_EQ(json.exit_code, 5u);
+  EXPECT_EQ(json.standard_output.substr(0, 48), R"({"error":{"kind":"launch-failed","message":"the )");
 }
 
 TEST_F(ClientExe, AHelperThatExitsWithoutWritingGivesNoUsableResponse) {
   const std::wstring stand_in = exe_beside_tests(L"helper-stand-in.exe");
   for (const std::wstring& start : {L""s, L"--direct "s}) {
-    const HelperRun run = client(start + L"--helper \"" + stand_in + L"\" list");
-    EXPECT_EQ(run.exit_code, 3u);
+    const HelperRun run = client(start + L"--helper \"" + stand_in + L"\" clean");
+    EXPECT_EQ(run.exit_code, 7u);
     EXPECT_EQ(run.standard_output, "");
     EXPECT_EQ(run.standard_error,
               "tarnwick-client: the helper gave no usable response (exit status 0): the response file is empty\n");
   }
 }
 
-TEST_F(ClientExe, UsageErrorsAndHelp) {
+TEST_F(ClientExe, HelpVersionTimeoutAndUsageErrors) {
   const HelperRun none = client(L"");
   EXPECT_EQ(none.exit_code, 2u);
-  EXPECT_EQ(none.standard_error, "tarnwick-client: usage error: no command given\nTry 'tarnwick-client --help'.\n");
-  const HelperRun help = client(L"--help");
-  EXPECT_EQ(help.exit_code, 0u);
-  EXPECT_EQ(help.standard_output.substr(0, 36), "usage: tarnwick-client [options] lis");
+  EXPECT_EQ(none.standard_output, "");
+  EXPECT_EQ(none.standard_error.substr(0, 36), "usage: tarnwick-client [options] lis");
+  for (const wchar_t* help : {L"--help", L"help", L"/?", L"-h"}) {
+    const HelperRun run = client(help);
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_EQ(run.standard_output.substr(0, 36), "usage: tarnwick-client [options] lis");
+    EXPECT_EQ(run.standard_error, "");
+  }
+  const HelperRun version = client(L"--version");
+  EXPECT_EQ(version.exit_code, 0u);
+  EXPECT_EQ(version.standard_output.substr(0, 16), "tarnwick-client ");
+
+  const HelperRun timeout = client(L"--timeout=30 list --json");
+  EXPECT_EQ(timeout.exit_code, 0u) << timeout.standard_error;
+  const HelperRun bad = client(L"list --timeout=0 --json");
+  EXPECT_EQ(bad.exit_code, 2u);
+  EXPECT_EQ(bad.standard_output,
+            R"({"error":{"kind":"usage","message":"usage error: --timeout needs whole seconds from 1 to 86400"}})"
+            "\n");
 }
 
 }  // namespace

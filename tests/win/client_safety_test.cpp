@@ -46,7 +46,7 @@ TEST(ReplaceableHelper, AHelperInAFolderOfTheUsersIsRefusedBeforeAnythingStarts)
   for (const bool elevate : {true, false}) {
     if (!elevate && !client::process_is_elevated()) continue;  // an unelevated direct start raises nothing
     WinHelperRunner runner(LaunchOptions{helper, 60s, elevate});
-    const auto exit = runner.run("7b7d");
+    const auto exit = runner.run("7b7d", client::Rights::Admin);
     ASSERT_FALSE(exit.ok());
     EXPECT_EQ(exit.error().kind, ErrorKind::LaunchFailed);
     const std::string& message = exit.error().message;

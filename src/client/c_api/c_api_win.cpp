@@ -17,6 +17,7 @@
 #include "client/client.hpp"
 #include "client/helper_runner_win.hpp"
 #include "platform/win/wide_win.hpp"
+#include "version.hpp"
 
 struct tarnwick_client {
   tarnwick::client::LaunchOptions options;

@@ -132,7 +132,7 @@ Result<EntryAttributes, OsError> WinOpenEntry::attributes() { return query_entry
 Result<Listing, OsError> WinOpenEntry::list_children() {
   auto folder = open_relative(handle_.get(), u"", FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_DIRECTORY_FILE);
   if (!folder) return Err{folder.error()};
-  constexpr std::size_t kBufferSize = 64 * 1024;
+  constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
   std::vector<std::uint64_t> storage(kBufferSize / sizeof(std::uint64_t));  // 8-byte aligned records
   const auto* bytes = reinterpret_cast<const std::byte*>(storage.data());
   Listing listing;

@@ -326,7 +326,7 @@ bool Cursor::skip_value(Check check) {
         } else {
           advance();
         }
-        const int close = c == '[' ? ']' : '}';
+        const int close = c == '[' ? int{']'} : int{'}'};
         const int next = skip_blanks();
         if (next == close) {
           advance();
@@ -384,7 +384,7 @@ bool Cursor::skip_value(Check check) {
     for (;;) {
       if (open_brackets_.empty()) return true;
       const bool in_array = open_brackets_.back() == '[';
-      const int close = in_array ? ']' : '}';
+      const int close = in_array ? int{']'} : int{'}'};
       const int after = skip_blanks();
       if (after == close) {
         advance();
