@@ -13,11 +13,13 @@
 #
 # Every shipped exe also carries, on any Windows toolchain, a manifest and a
 # version resource made from the project's one version (cmake/version.cmake),
-# from the templates res/exe.manifest.in and res/exe.rc.in.
+# from the templates res/exe.manifest.in and res/release.rc.in; a shipped DLL
+# the version resource alone.
 #
 # Use: tarnwick_release_exe(TARGET ASSEMBLY NAME DESCRIPTION TEXT) for each
 # shipped exe; NAME is the manifest's assembly name (Tarnwick.Helper), TEXT
-# the description Explorer shows.
+# the description Explorer shows. tarnwick_release_dll(TARGET DESCRIPTION TEXT)
+# for each shipped DLL.
 
 # Seconds since 1970 of the commit being built: SOURCE_DATE_EPOCH when the
 # environment gives it (tools/release and tools/check-reproducible build an
@@ -71,22 +73,22 @@ if(MINGW)
   endif()
 endif()
 
-function(tarnwick_release_exe target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ASSEMBLY;DESCRIPTION" "")
-  if(NOT arg_ASSEMBLY OR NOT arg_DESCRIPTION)
-    message(FATAL_ERROR "tarnwick_release_exe(${target} ASSEMBLY NAME DESCRIPTION TEXT)")
-  endif()
-  # The variables the templates name.
-  set(TARNWICK_EXE ${target})
-  set(TARNWICK_ASSEMBLY_NAME ${arg_ASSEMBLY})
-  set(TARNWICK_DESCRIPTION ${arg_DESCRIPTION})
-  set(resources ${CMAKE_BINARY_DIR}/resources/${target})
-  set(TARNWICK_MANIFEST ${resources}/${target}.manifest)
-  configure_file(${PROJECT_SOURCE_DIR}/res/exe.manifest.in ${TARNWICK_MANIFEST} @ONLY)
-  configure_file(${PROJECT_SOURCE_DIR}/res/exe.rc.in ${resources}/${target}.rc @ONLY)
-  target_sources(${target} PRIVATE ${resources}/${target}.rc)
-  set_property(SOURCE ${resources}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS ${TARNWICK_MANIFEST})
+# The version resource (and, for an exe, the manifest) of TARGET, whose file
+# is FILE, from res/release.rc.in.
+function(tarnwick_release_resources target file file_type manifest_resource)
+  set(TARNWICK_INTERNAL_NAME ${target})
+  set(TARNWICK_FILE_NAME ${file})
+  set(TARNWICK_FILE_TYPE ${file_type})
+  set(TARNWICK_MANIFEST_RESOURCE "${manifest_resource}")
+  set(rc ${CMAKE_BINARY_DIR}/resources/${target}/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/res/release.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
 
+# The release form of TARGET's file FILE (NAME.exe or NAME.dll) on MinGW-w64:
+# PE time stamp from SOURCE_DATE_EPOCH, the link map FILE.map, and stripped
+# with its debug information in FILE.debug beside it.
+function(tarnwick_release_strip target file)
   if(NOT MINGW)
     return()
   endif()
@@ -95,24 +97,62 @@ function(tarnwick_release_exe target)
   set_target_properties(${target} PROPERTIES
     C_LINKER_LAUNCHER "${with_epoch}"
     CXX_LINKER_LAUNCHER "${with_epoch}")
-  # NAME.exe keeps only what runs; NAME.exe.debug beside it keeps the debug
+  # FILE keeps only what runs; FILE.debug beside it keeps the debug
   # information, found by debuggers through the .gnu_debuglink section (which
   # holds the file's name and CRC). Both commands would otherwise stamp the
-  # exe with the current time.
-  set(exe $<TARGET_FILE_NAME:${target}>)
-  get_target_property(exe_dir ${target} RUNTIME_OUTPUT_DIRECTORY)
-  if(NOT exe_dir)
-    set(exe_dir ${CMAKE_CURRENT_BINARY_DIR})
+  # file with the current time.
+  get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(NOT dir)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR})
   endif()
-  # The link map, NAME.exe.map beside it: which archives gave members to the
-  # exe. tools/release derives the third-party notices and the SBOM from it.
-  target_link_options(${target} PRIVATE "LINKER:-Map=${exe_dir}/${target}.exe.map")
+  # The link map, FILE.map beside it: which archives gave members to the
+  # file. tools/release derives the third-party notices and the SBOM from it.
+  target_link_options(${target} PRIVATE "LINKER:-Map=${dir}/${file}.map")
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${with_epoch} ${CMAKE_OBJCOPY} --only-keep-debug ${exe} ${exe}.debug
-    COMMAND ${with_epoch} ${CMAKE_STRIP} --strip-all ${exe}
-    COMMAND ${with_epoch} ${CMAKE_OBJCOPY} --add-gnu-debuglink=${exe}.debug ${exe}
-    WORKING_DIRECTORY ${exe_dir}
-    BYPRODUCTS ${exe_dir}/${target}.exe.debug
-    COMMENT "Stripping ${target}; debug information in ${target}.exe.debug"
+    COMMAND ${with_epoch} ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${with_epoch} ${CMAKE_STRIP} --strip-all ${file}
+    COMMAND ${with_epoch} ${CMAKE_OBJCOPY} --add-gnu-debuglink=${file}.debug ${file}
+    WORKING_DIRECTORY ${dir}
+    BYPRODUCTS ${dir}/${file}.debug
+    COMMENT "Stripping ${file}; debug information in ${file}.debug"
     VERBATIM)
+endfunction()
+
+function(tarnwick_release_exe target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ASSEMBLY;DESCRIPTION" "")
+  if(NOT arg_ASSEMBLY OR NOT arg_DESCRIPTION)
+    message(FATAL_ERROR "tarnwick_release_exe(${target} ASSEMBLY NAME DESCRIPTION TEXT)")
+  endif()
+  # The variables the manifest's template names.
+  set(TARNWICK_EXE ${target})
+  set(TARNWICK_ASSEMBLY_NAME ${arg_ASSEMBLY})
+  set(TARNWICK_DESCRIPTION ${arg_DESCRIPTION})
+  set(manifest ${CMAKE_BINARY_DIR}/resources/${target}/${target}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/res/exe.manifest.in ${manifest} @ONLY)
+  tarnwick_release_resources(${target} ${target}.exe VFT_APP "1 24 \"${manifest}\"")
+  set_property(SOURCE ${CMAKE_BINARY_DIR}/resources/${target}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS ${manifest})
+  tarnwick_release_strip(${target} ${target}.exe)
+endfunction()
+
+# A shipped DLL: version resource, stripped, time stamp and link map as an
+# exe, but no manifest (a DLL's manifest would not set the loading process's
+# compatibility or long-path awareness) and no SetDefaultDllDirectories call:
+# a DLL must not change the DLL search order of the process that loads it.
+# Use after setting the target's OUTPUT_NAME, PREFIX and RUNTIME_OUTPUT_DIRECTORY.
+function(tarnwick_release_dll target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION" "")
+  if(NOT arg_DESCRIPTION)
+    message(FATAL_ERROR "tarnwick_release_dll(${target} DESCRIPTION TEXT)")
+  endif()
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  get_target_property(prefix ${target} PREFIX)
+  if(prefix STREQUAL "prefix-NOTFOUND")
+    set(prefix ${CMAKE_SHARED_LIBRARY_PREFIX})
+  endif()
+  set(TARNWICK_DESCRIPTION ${arg_DESCRIPTION})
+  tarnwick_release_resources(${target} ${prefix}${name}${CMAKE_SHARED_LIBRARY_SUFFIX} VFT_DLL "")
+  tarnwick_release_strip(${target} ${prefix}${name}${CMAKE_SHARED_LIBRARY_SUFFIX})
 endfunction()
