@@ -18,9 +18,9 @@ set(tarnwick_package_dir lib/cmake/tarnwick)
 # include.
 install(FILES src/client/client.hpp src/client/client_error.hpp src/client/helper_runner.hpp
               src/client/helper_runner_win.hpp src/client/request.hpp src/client/response_check.hpp
-              src/client/startup_entry.hpp
+              src/client/startup_entry.hpp src/client/entry_lookup.hpp
         DESTINATION include/tarnwick/client)
-install(FILES src/common/result.hpp DESTINATION include/tarnwick/common)
+install(FILES src/common/result.hpp src/common/invariant.hpp DESTINATION include/tarnwick/common)
 
 target_compile_features(tarnwick_client_win PUBLIC cxx_std_20)
 target_link_libraries(tarnwick_client_win PUBLIC uuid)

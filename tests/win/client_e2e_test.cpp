@@ -182,7 +182,7 @@ TEST_F(ClientExe, AHelperThatExitsWithoutWritingGivesNoUsableResponse) {
 }
 
 TEST_F(ClientExe, HelpVersionTimeoutAndUsageErrors) {
-  const HelperRun none = client(L"");
+  const HelperRun none = run_program(exe_beside_tests(L"tarnwick-client.exe"), L"");
   EXPECT_EQ(none.exit_code, 2u);
   EXPECT_EQ(none.standard_output, "");
   EXPECT_EQ(none.standard_error.substr(0, 36), "usage: tarnwick-client [options] lis");
