@@ -25,7 +25,9 @@ install(FILES src/common/result.hpp src/common/invariant.hpp DESTINATION include
 target_compile_features(tarnwick_client_win PUBLIC cxx_std_20)
 target_link_libraries(tarnwick_client_win PUBLIC uuid)
 if(MINGW)
-  target_link_options(tarnwick_client_win INTERFACE -static)
+  # The libraries are built with the stack protector: its runtime (libssp)
+  # comes with the app's link, statically like the rest.
+  target_link_options(tarnwick_client_win INTERFACE -static -fstack-protector-strong)
 endif()
 # The client's closure: the layers it links (cmake/layers.cmake), none of the
 # helper's.
