@@ -13,6 +13,10 @@
 #   3. a request that does nothing (clean-system on empty targets) against
 #      bench-empty.exe, an empty program built like the helper (goal: at
 #      most 1.05).
+# For 1 and 2 it also prints the floor, bench-floor.exe: the same system
+# calls a program cannot do without (per file one open carrying the deletion
+# and one close; one enumeration call per value), with none of the helper's
+# checks, each as a ratio to the same peer.
 #
 # Every Windows process is started and timed by bench/spawn-timer.exe, the
 # one Windows parent of all of them (the helper writes its response only for
@@ -36,7 +40,8 @@ clean_runs=${2:-5}
 exe=${TARNWICK_HELPER_EXE:-$root/build/windows/tarnwick-helper.exe}
 timer=$root/build/windows/bench/spawn-timer.exe
 empty_exe=$root/build/windows/bench/bench-empty.exe
-for program in "$exe" "$timer" "$empty_exe"; do
+floor_exe=$root/build/windows/bench/bench-floor.exe
+for program in "$exe" "$timer" "$empty_exe" "$floor_exe"; do
   [ -f "$program" ] || { echo "no $program: build the windows preset first" >&2; exit 1; }
 done
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -80,7 +85,9 @@ list_line=$(helper_line '{"action":{"action":"startup-hklm-list"}}')
 # when a command exited with another status than expected (0).
 timed() {
   local output
-  output=$(wine "$(windows_path "$timer")" "$@" 2>&1) || { echo "spawn-timer failed: $output" >&2; exit 1; }
+  # The lines end in CR LF (the C runtime's text mode): the CR goes.
+  output=$(wine "$(windows_path "$timer")" "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}") ||
+    { echo "spawn-timer failed: $output" >&2; exit 1; }
   if printf '%s\n' "$output" | awk 'NF == 3 && $3 != 0 { bad = 1 } END { exit !bad }'; then
     echo "a timed command failed: $output" >&2
     exit 1
@@ -127,15 +134,18 @@ for d in $(seq "$folders"); do
   mkdir "$template/folder$d"
   for i in $(seq "$files_per_folder"); do printf '%s' "$payload" >"$template/folder$d/file$i.tmp"; done
 done
-: >"$work/clean-helper" && : >"$work/clean-rm" && : >"$work/clean-rmdir"
+: >"$work/clean-helper" && : >"$work/clean-rm" && : >"$work/clean-rmdir" && : >"$work/clean-floor"
 for run in $(seq "$clean_runs"); do
   cp -a "$template/." "$system_temp/"
   cp -a "$template" "$work/rmdir-$run"
   cp -a "$template" "$work/rm-$run"
+  cp -a "$template" "$work/floor-$run"
   timed 1 "$clean_line" | awk '{ print $2 }' >>"$work/clean-helper"
   expect_response "{\"status\":\"ok\",\"data\":{\"removed_bytes\":$((files * file_bytes))}}"
   timed 1 "cmd /c rmdir /s /q \"$(windows_path "$work/rmdir-$run")\"" | awk '{ print $2 }' >>"$work/clean-rmdir"
   if [ -e "$work/rmdir-$run" ]; then echo "rmdir /s /q left the tree" >&2; exit 1; fi
+  timed 1 "\"$(windows_path "$floor_exe")\" delete \"$(windows_path "$work/floor-$run")\"" | awk '{ print $2 }' >>"$work/clean-floor"
+  if [ -n "$(ls -A "$work/floor-$run")" ]; then echo "bench-floor.exe left files" >&2; exit 1; fi
   start=$(date +%s%N)
   rm -rf "$work/rm-$run"
   echo $((($(date +%s%N) - start) / 1000)) >>"$work/clean-rm"
@@ -146,6 +156,8 @@ row "rm -rf (native)" "$(stats 1000 <"$work/clean-rm")" ms
 row "cmd /c rmdir /s /q" "$(stats 1000 <"$work/clean-rmdir")" ms
 row "ratio helper / rm -rf" "$(ratios "$work/clean-helper" "$work/clean-rm")" "(goal <= 12)"
 row "ratio helper / rmdir" "$(ratios "$work/clean-helper" "$work/clean-rmdir")" ""
+row "floor (open, close per file)" "$(stats 1000 <"$work/clean-floor")" ms
+row "ratio floor / rm -rf" "$(ratios "$work/clean-floor" "$work/clean-rm")" ""
 
 # 2. startup-hklm-list on 1,000 Run values, every other one with a state.
 values=1000
@@ -169,9 +181,12 @@ if [ "$listed" -ne "$values" ] || [ "$disabled" -ne $((values / 2)) ]; then
   echo "the helper listed $listed of $values values ($disabled disabled): $(head -c 300 "$work/response.json")" >&2
   exit 1
 fi
-timed "$runs" "$list_line" "reg query \"$run_key\"" >"$work/list"
+timed "$runs" "$list_line" "reg query \"$run_key\"" "\"$(windows_path "$floor_exe")\" registry" >"$work/list"
 echo "startup-hklm-list on $values Run values ($((values / 2)) with a StartupApproved state), $runs runs:"
 pair_rows "$work/list" "reg query" "(goal <= 0.4)"
+awk '$1 == 3 { print $2 }' "$work/list" >"$work/list-floor"
+row "floor (one call per value)" "$(stats 1000 <"$work/list-floor")" ms
+row "ratio floor / reg query" "$(ratios "$work/list-floor" "$work/list-peer")" ""
 
 # 3. the do-nothing request against the empty exe.
 empty_system_folders

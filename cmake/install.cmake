@@ -25,8 +25,9 @@ install(FILES src/common/result.hpp src/common/invariant.hpp DESTINATION include
 target_compile_features(tarnwick_client_win PUBLIC cxx_std_20)
 target_link_libraries(tarnwick_client_win PUBLIC uuid)
 if(MINGW)
-  # The libraries are built with the stack protector: its runtime (libssp)
-  # comes with the app's link, statically like the rest.
+  # The libraries are built with the stack protector: its runtime comes with
+  # the app's link (GCC's libssp, statically like the rest; the project's own
+  # runtime is only in its shipped binaries).
   target_link_options(tarnwick_client_win INTERFACE -static -fstack-protector-strong)
 endif()
 # The client's closure: the layers it links (cmake/layers.cmake), none of the

@@ -118,6 +118,16 @@ function(tarnwick_release_strip target file)
     VERBATIM)
 endfunction()
 
+# The stack protector's runtime of the project's own (src/platform/win/
+# stack_guard_win.cpp), in each shipped binary itself, not in a library an
+# app links: libssp's seeds its guard through ADVAPI32's legacy crypto
+# providers at every start, and under the loader lock in a DLL.
+function(tarnwick_release_stack_guard target)
+  if(MINGW)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/platform/win/stack_guard_win.cpp)
+  endif()
+endfunction()
+
 function(tarnwick_release_exe target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "ASSEMBLY;DESCRIPTION" "")
   if(NOT arg_ASSEMBLY OR NOT arg_DESCRIPTION)
@@ -132,6 +142,7 @@ function(tarnwick_release_exe target)
   tarnwick_release_resources(${target} ${target}.exe VFT_APP "1 24 \"${manifest}\"")
   set_property(SOURCE ${CMAKE_BINARY_DIR}/resources/${target}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS ${manifest})
   tarnwick_release_strip(${target} ${target}.exe)
+  tarnwick_release_stack_guard(${target})
 endfunction()
 
 # A shipped DLL: version resource, stripped, time stamp and link map as an
@@ -155,4 +166,5 @@ function(tarnwick_release_dll target)
   set(TARNWICK_DESCRIPTION ${arg_DESCRIPTION})
   tarnwick_release_resources(${target} ${prefix}${name}${CMAKE_SHARED_LIBRARY_SUFFIX} VFT_DLL "")
   tarnwick_release_strip(${target} ${prefix}${name}${CMAKE_SHARED_LIBRARY_SUFFIX})
+  tarnwick_release_stack_guard(${target})
 endfunction()

@@ -1,12 +1,15 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "common/utf.hpp"
 #include "platform/growing_buffer.hpp"
+#include "platform/win/nt_api_win.hpp"
 #include "platform/win/unique_handle_win.hpp"
 #include "platform/win/wide_win.hpp"
 #include "startup/registry_value_text.hpp"
@@ -19,20 +22,31 @@ static_assert(sizeof(void*) == 8, "tarnwick-helper must be built as a 64-bit Win
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR unit);  // ntdll
 
+// The keys are read and written through the native registry calls of ntdll,
+// which ADVAPI32's Reg* functions wrap: the helper then loads no ADVAPI32.
+// Paths are the native ones (HKEY_LOCAL_MACHINE is \Registry\Machine); an
+// NTSTATUS becomes the Win32 code the Reg* function would have returned.
+
 namespace tarnwick {
 namespace {
 
-using win::UniqueKey;
+namespace nt = win::nt;
+using win::UniqueKernelHandle;
 
-constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const wchar_t* kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+constexpr std::wstring_view kSoftware = L"\\Registry\\Machine\\Software";
+constexpr std::wstring_view kRunKey = L"\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr std::wstring_view kApprovedKey =
+    L"\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+// kApprovedKey's parts below kSoftware, created one by one when missing.
+constexpr std::array<std::wstring_view, 6> kApprovedKeyParts = {L"Microsoft", L"Windows",         L"CurrentVersion",
+                                                                L"Explorer",  L"StartupApproved", L"Run"};
 
-// A value name has at most 16,383 units; this holds it with its NUL and more,
-// so that ERROR_MORE_DATA can only ever be about the data.
-constexpr DWORD kLongestNameUnits = 16384 + 1;
-constexpr DWORD kInitialDataBytes = 2048;
-// Each ERROR_MORE_DATA retry grows the data buffer; a value rewritten ever
-// larger while it is read cannot keep the reads going past this.
+// A value name has at most 16,383 units. The first read of an index has room
+// for the fixed part, any name and this much data; a read that ends in
+// STATUS_BUFFER_OVERFLOW grows the buffer to the size it reports.
+constexpr std::size_t kInitialBytes = nt::kKeyValueFullNameOffset + 16384 * sizeof(wchar_t) + 2048;
+// A value rewritten ever larger while it is read cannot keep the reads going
+// past this many attempts.
 constexpr int kReadAttempts = 8;
 
 // The registry finds a value name by upcasing each UTF-16 unit with the
@@ -41,22 +55,51 @@ char16_t system_upcase(char16_t unit) {
   return static_cast<char16_t>(::RtlUpcaseUnicodeChar(static_cast<WCHAR>(unit)));
 }
 
-Err<OsError> os_error(LSTATUS code) { return Err{OsError{static_cast<std::uint32_t>(code)}}; }
-
-// The size a registry read asks for when it ends in ERROR_MORE_DATA, as
-// fill_growing takes it: 0 once it ended otherwise.
-std::size_t size_wanted(LSTATUS status, DWORD reported_size) { return status == ERROR_MORE_DATA ? reported_size : 0; }
+Err<OsError> os_error(DWORD code) { return Err{OsError{static_cast<std::uint32_t>(code)}}; }
+Err<OsError> os_error_of(NTSTATUS status) { return os_error(::RtlNtStatusToDosError(status)); }
 
 // Each key is opened with the one right its use needs, always in the 64-bit
 // registry view, whatever the process or the caller.
-constexpr REGSAM kReadValues = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // RegEnumValueW, RegQueryValueExW
-constexpr REGSAM kWriteValue = KEY_SET_VALUE | KEY_WOW64_64KEY;    // RegSetValueExW
+constexpr ACCESS_MASK kReadValues = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // NtEnumerateValueKey
+constexpr ACCESS_MASK kWriteValue = KEY_SET_VALUE | KEY_WOW64_64KEY;    // NtSetValueKey
+constexpr ACCESS_MASK kAddSubkey = KEY_CREATE_SUB_KEY | KEY_WOW64_64KEY;
 
-// Opens a key under HKEY_LOCAL_MACHINE (the root itself is never closed).
-LSTATUS open_key(const wchar_t* path, REGSAM access, UniqueKey& key) {
-  HKEY raw = nullptr;
-  const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, &raw);
-  if (status == ERROR_SUCCESS) key.reset(raw);
+OBJECT_ATTRIBUTES key_attributes(UNICODE_STRING& name, HANDLE root) {
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, root, nullptr);
+  return attributes;
+}
+
+// Opens the key at a full native path.
+NTSTATUS open_key(std::wstring_view path, ACCESS_MASK access, UniqueKernelHandle& key) {
+  UNICODE_STRING name = nt::counted(path.data(), path.size());
+  OBJECT_ATTRIBUTES attributes = key_attributes(name, nullptr);
+  return ::NtOpenKey(key.put(), access, &attributes);
+}
+
+// Opens the key `name` under `root` (or at a full path, root null), creating
+// it when it is missing, as a non-volatile key.
+NTSTATUS create_key(HANDLE root, std::wstring_view path, ACCESS_MASK access, UniqueKernelHandle& key) {
+  UNICODE_STRING name = nt::counted(path.data(), path.size());
+  OBJECT_ATTRIBUTES attributes = key_attributes(name, root);
+  return ::NtCreateKey(key.put(), access, &attributes, 0, nullptr, REG_OPTION_NON_VOLATILE, nullptr);
+}
+
+// The StartupApproved\Run key opened to write a value, created with the keys
+// above it when they are missing (as RegCreateKeyExW does).
+NTSTATUS create_approved_key(UniqueKernelHandle& key) {
+  NTSTATUS status = create_key(nullptr, kApprovedKey, kWriteValue, key);
+  if (status != nt::kStatusObjectNameNotFound) return status;
+  UniqueKernelHandle parent;
+  if (status = open_key(kSoftware, kAddSubkey, parent); !NT_SUCCESS(status)) return status;
+  for (std::size_t part = 0; part < kApprovedKeyParts.size(); ++part) {
+    const bool last = part + 1 == kApprovedKeyParts.size();
+    UniqueKernelHandle child;
+    status = create_key(parent.get(), kApprovedKeyParts[part], last ? kWriteValue : kAddSubkey, child);
+    if (!NT_SUCCESS(status)) return status;
+    parent = std::move(child);
+  }
+  key = std::move(parent);
   return status;
 }
 
@@ -68,49 +111,76 @@ std::optional<std::wstring> api_value_name(const std::string& name) {
   return win::to_wide(name);
 }
 
-// Buffers of one enumeration, reused from index to index.
-struct EnumBuffers {
-  std::vector<wchar_t> name = std::vector<wchar_t>(kLongestNameUnits);
-  std::vector<BYTE> data = std::vector<BYTE>(kInitialDataBytes);
-  DWORD name_length = 0;
-  DWORD data_length = 0;
+// One value as an enumeration gives it; the views point into the buffer.
+struct EnumeratedValue {
+  std::wstring_view name;
+  std::span<const std::uint8_t> data;
   DWORD type = 0;
 };
 
-// RegEnumValueW for one index. The name buffer holds any name, so the data
-// buffer grows to the size reported with ERROR_MORE_DATA. When it cannot
-// grow, or after kReadAttempts calls, the code is returned as it is.
-LSTATUS enumerate_value(HKEY key, DWORD index, EnumBuffers& buffers) {
-  LSTATUS status = ERROR_MORE_DATA;
-  win::fill_growing(buffers.data, kReadAttempts, [&](std::vector<BYTE>& data) {
-    buffers.name_length = static_cast<DWORD>(buffers.name.size());
-    buffers.data_length = static_cast<DWORD>(data.size());
-    status = ::RegEnumValueW(key, index, buffers.name.data(), &buffers.name_length, nullptr, &buffers.type, data.data(),
-                             &buffers.data_length);
-    return size_wanted(status, buffers.data_length);
-  });
-  return status;
-}
+// The buffer of one enumeration, reused from index to index; 8-byte aligned.
+class EnumBuffer {
+ public:
+  // NtEnumerateValueKey for one index, the buffer grown to the size a
+  // STATUS_BUFFER_OVERFLOW or STATUS_BUFFER_TOO_SMALL reports. When it
+  // cannot grow, or after kReadAttempts calls, the status is returned as it is.
+  NTSTATUS read(HANDLE key, ULONG index) {
+    NTSTATUS status = nt::kStatusBufferOverflow;
+    win::fill_growing(storage_, kReadAttempts, [&](std::vector<std::uint64_t>& storage) -> std::size_t {
+      const ULONG capacity = static_cast<ULONG>(storage.size() * sizeof(std::uint64_t));
+      result_bytes_ = 0;
+      status =
+          ::NtEnumerateValueKey(key, index, nt::kKeyValueFullInformation, storage.data(), capacity, &result_bytes_);
+      if (status != nt::kStatusBufferOverflow && status != nt::kStatusBufferTooSmall) return 0;
+      return (std::size_t{result_bytes_} + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t);
+    });
+    return status;
+  }
+
+  // The value the last successful read gave; nullopt when the system's
+  // record does not fit in what it wrote.
+  std::optional<EnumeratedValue> value() const {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(storage_.data());
+    const std::size_t written = std::min<std::size_t>(result_bytes_, storage_.size() * sizeof(std::uint64_t));
+    if (written < nt::kKeyValueFullNameOffset) return std::nullopt;
+    nt::KeyValueFullInformation fixed{};
+    std::memcpy(&fixed, bytes, sizeof fixed);
+    const std::size_t name_end = nt::kKeyValueFullNameOffset + std::size_t{fixed.name_length};
+    const std::size_t data_end = std::size_t{fixed.data_offset} + fixed.data_length;
+    if (name_end > written || fixed.name_length % sizeof(wchar_t) != 0) return std::nullopt;
+    if (fixed.data_length != 0 && (fixed.data_offset < name_end || data_end > written)) return std::nullopt;
+    EnumeratedValue value;
+    value.name = std::wstring_view(reinterpret_cast<const wchar_t*>(bytes + nt::kKeyValueFullNameOffset),
+                                   fixed.name_length / sizeof(wchar_t));
+    if (fixed.data_length != 0)
+      value.data = std::span<const std::uint8_t>(bytes + fixed.data_offset, fixed.data_length);
+    value.type = fixed.type;
+    return value;
+  }
+
+ private:
+  std::vector<std::uint64_t> storage_ = std::vector<std::uint64_t>(kInitialBytes / sizeof(std::uint64_t) + 1);
+  ULONG result_bytes_ = 0;
+};
 
 }  // namespace
 
 Result<std::vector<RunValue>, OsError> WinRegistryHklm::run_values(StartupScope /*always HKLM*/) {
-  UniqueKey key;
-  if (const LSTATUS status = open_key(kRunKey, kReadValues, key); status != ERROR_SUCCESS) return os_error(status);
+  UniqueKernelHandle key;
+  if (const NTSTATUS status = open_key(kRunKey, kReadValues, key); !NT_SUCCESS(status)) return os_error_of(status);
 
   std::vector<RunValue> values;
-  EnumBuffers buffers;
-  for (DWORD index = 0;; ++index) {
-    const LSTATUS status = enumerate_value(key.get(), index, buffers);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status != ERROR_SUCCESS) return os_error(status);
+  EnumBuffer buffer;
+  for (ULONG index = 0;; ++index) {
+    const NTSTATUS status = buffer.read(key.get(), index);
+    if (status == nt::kStatusNoMoreEntries) break;
+    if (status != nt::kStatusSuccess) return os_error_of(status);
+    const auto value = buffer.value();
+    if (!value) return os_error(ERROR_INVALID_DATA);
 
-    const std::size_t name_units = std::min<std::size_t>(buffers.name_length, buffers.name.size());
-    auto name = utf16_to_utf8(win::as_utf16(std::wstring_view(buffers.name.data(), name_units)));
+    auto name = utf16_to_utf8(win::as_utf16(value->name));
     if (!name) return os_error(ERROR_INVALID_DATA);
-
-    const std::size_t data_bytes = std::min<std::size_t>(buffers.data_length, buffers.data.size());
-    auto command = registry_value_text(buffers.type, std::span<const std::uint8_t>(buffers.data.data(), data_bytes));
+    auto command = registry_value_text(value->type, value->data);
     if (!command) return os_error(ERROR_BAD_FILE_TYPE);
 
     values.emplace_back(std::move(*name), std::move(*command));
@@ -120,22 +190,20 @@ Result<std::vector<RunValue>, OsError> WinRegistryHklm::run_values(StartupScope 
 
 Result<ApprovedStates, OsError> WinRegistryHklm::approved_values(StartupScope /*always HKLM*/) {
   ApprovedStates states(system_upcase);
-  UniqueKey key;
-  if (open_key(kApprovedKey, kReadValues, key) != ERROR_SUCCESS) return states;  // no states: all enabled
+  UniqueKernelHandle key;
+  if (!NT_SUCCESS(open_key(kApprovedKey, kReadValues, key))) return states;  // no states: all enabled
 
-  // One enumeration, its buffers made once. A value that cannot be read
+  // One enumeration, its buffer made once. A value that cannot be read
   // whole, or whose type is above REG_QWORD, has no state; an enumeration
   // that fails otherwise (the key deleted meanwhile) ends with what it read.
-  EnumBuffers buffers;
-  for (DWORD index = 0;; ++index) {
-    const LSTATUS status = enumerate_value(key.get(), index, buffers);
-    if (status == ERROR_MORE_DATA) continue;
-    if (status != ERROR_SUCCESS) break;
-    if (buffers.type > REG_QWORD) continue;
-    const std::size_t name_units = std::min<std::size_t>(buffers.name_length, buffers.name.size());
-    const std::size_t data_bytes = std::min<std::size_t>(buffers.data_length, buffers.data.size());
-    states.add(win::as_utf16(std::wstring_view(buffers.name.data(), name_units)),
-               Bytes(buffers.data.begin(), buffers.data.begin() + static_cast<std::ptrdiff_t>(data_bytes)));
+  EnumBuffer buffer;
+  for (ULONG index = 0;; ++index) {
+    const NTSTATUS status = buffer.read(key.get(), index);
+    if (status == nt::kStatusBufferOverflow || status == nt::kStatusBufferTooSmall) continue;
+    if (status != nt::kStatusSuccess) break;
+    const auto value = buffer.value();
+    if (!value || value->type > REG_QWORD) continue;
+    states.add(win::as_utf16(value->name), Bytes(value->data.begin(), value->data.end()));
   }
   return states;
 }
@@ -144,17 +212,15 @@ Result<Done, OsError> WinRegistryHklm::set_approved_value(StartupScope /*always 
                                                           const Bytes& bytes) {
   const auto value_name = api_value_name(name);
   if (!value_name) return os_error(ERROR_INVALID_PARAMETER);
-  if (bytes.size() > MAXDWORD) return os_error(ERROR_INVALID_PARAMETER);
+  if (bytes.size() > MAXDWORD || value_name->size() > 16383) return os_error(ERROR_INVALID_PARAMETER);
 
-  HKEY raw = nullptr;
-  const LSTATUS created = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                            kWriteValue, nullptr, &raw, nullptr);
-  if (created != ERROR_SUCCESS) return os_error(created);
-  const UniqueKey key(raw);
+  UniqueKernelHandle key;
+  if (const NTSTATUS status = create_approved_key(key); !NT_SUCCESS(status)) return os_error_of(status);
 
-  const LSTATUS written =
-      ::RegSetValueExW(key.get(), value_name->c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
-  if (written != ERROR_SUCCESS) return os_error(written);
+  UNICODE_STRING counted_name = nt::counted(value_name->c_str(), value_name->size());
+  const NTSTATUS written = ::NtSetValueKey(key.get(), &counted_name, 0, REG_BINARY,
+                                           const_cast<std::uint8_t*>(bytes.data()), static_cast<ULONG>(bytes.size()));
+  if (!NT_SUCCESS(written)) return os_error_of(written);
   return Done{};
 }
 

@@ -36,11 +36,18 @@ OpenedResponse open_as_caller(const std::wstring& path) {
 ResponseFileFacts facts_of(HANDLE file) {
   ResponseFileFacts facts;
   facts.disk_file = ::GetFileType(file) == FILE_TYPE_DISK;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file, &info)) return facts;  // link count 0: refused
-  facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  facts.reparse_point = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  facts.link_count = info.nNumberOfLinks;
+  // Two queries of the file alone: GetFileInformationByHandle would also ask
+  // the volume for its serial number, which the checks do not need (and which
+  // costs Wine a look at the whole drive).
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+    return facts;  // link count 0: refused
+  }
+  facts.directory = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || standard.Directory;
+  facts.reparse_point = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts.link_count = standard.NumberOfLinks;
   return facts;
 }
 

@@ -2,6 +2,8 @@
 
 #include <winternl.h>
 
+#include "platform/win/nt_api_win.hpp"
+
 namespace tarnwick::win {
 namespace {
 
@@ -10,22 +12,22 @@ namespace {
 class DebugPrivilege {
  public:
   DebugPrivilege() noexcept {
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.put())) return;
+    if (!NT_SUCCESS(::NtOpenProcessToken(nt::current_process(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.put()))) {
+      return;
+    }
     TOKEN_PRIVILEGES wanted{};
     wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Luid = nt::kDebugPrivilege;
     wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!::LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &wanted.Privileges[0].Luid)) return;
-    DWORD size = sizeof(previous_);
-    // Succeeds with ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
-    if (::AdjustTokenPrivileges(token_.get(), FALSE, &wanted, sizeof(previous_), &previous_, &size) &&
-        ::GetLastError() == ERROR_SUCCESS) {
-      adjusted_ = true;
-    }
+    ULONG size = sizeof(previous_);
+    // STATUS_NOT_ALL_ASSIGNED, a success status, when the token lacks it.
+    adjusted_ = ::NtAdjustPrivilegesToken(token_.get(), FALSE, &wanted, sizeof(previous_), &previous_, &size) ==
+                nt::kStatusSuccess;
   }
   DebugPrivilege(const DebugPrivilege&) = delete;
   DebugPrivilege& operator=(const DebugPrivilege&) = delete;
   ~DebugPrivilege() {
-    if (adjusted_) ::AdjustTokenPrivileges(token_.get(), FALSE, &previous_, 0, nullptr, nullptr);
+    if (adjusted_) ::NtAdjustPrivilegesToken(token_.get(), FALSE, &previous_, 0, nullptr, nullptr);
   }
   bool enabled() const noexcept { return adjusted_; }
 
@@ -34,6 +36,11 @@ class DebugPrivilege {
   TOKEN_PRIVILEGES previous_{};
   bool adjusted_ = false;
 };
+
+// The thread's impersonation token: `token`, or none (nullptr) to revert.
+bool set_thread_token(HANDLE token) {
+  return NT_SUCCESS(::NtSetInformationThread(nt::current_thread(), ThreadImpersonationToken, &token, sizeof token));
+}
 
 // Runs `open` once; when it is denied, once more with SeDebugPrivilege held.
 template <class Open>
@@ -54,7 +61,7 @@ std::optional<std::uint64_t> creation_time(HANDLE process) {
 }  // namespace
 
 WinCallerSteps::~WinCallerSteps() {
-  if (impersonating_) ::RevertToSelf();
+  if (impersonating_) set_thread_token(nullptr);
 }
 
 std::uint32_t WinCallerSteps::parent_id() {
@@ -81,16 +88,28 @@ bool WinCallerSteps::parent_running() { return ::WaitForSingleObject(parent_.get
 bool WinCallerSteps::open_parent_token() {
   const UniqueKernelHandle token = open_allowing_debug_privilege([&] {
     UniqueKernelHandle opened;
-    if (!::OpenProcessToken(parent_.get(), TOKEN_DUPLICATE | TOKEN_QUERY, opened.put())) return UniqueKernelHandle();
-    return opened;
+    const NTSTATUS status = ::NtOpenProcessToken(parent_.get(), TOKEN_DUPLICATE | TOKEN_QUERY, opened.put());
+    if (NT_SUCCESS(status)) return opened;
+    ::SetLastError(::RtlNtStatusToDosError(status));
+    return UniqueKernelHandle();
   });
   if (!token) return false;
-  return ::DuplicateTokenEx(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
-                            TokenImpersonation, token_.put()) != FALSE;
+  // An impersonation token at the impersonation level, as DuplicateTokenEx
+  // makes it (static tracking, all privileges and groups as they are).
+  SECURITY_QUALITY_OF_SERVICE quality{};
+  quality.Length = sizeof quality;
+  quality.ImpersonationLevel = SecurityImpersonation;
+  quality.ContextTrackingMode = SECURITY_STATIC_TRACKING;
+  quality.EffectiveOnly = FALSE;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, nullptr, 0, nullptr, nullptr);
+  attributes.SecurityQualityOfService = &quality;
+  return NT_SUCCESS(::NtDuplicateToken(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY, &attributes, FALSE,
+                                       TokenImpersonation, token_.put()));
 }
 
 bool WinCallerSteps::impersonate() {
-  impersonating_ = ::SetThreadToken(nullptr, token_.get()) != FALSE;
+  impersonating_ = set_thread_token(token_.get());
   return impersonating_;
 }
 

@@ -66,11 +66,11 @@ struct KeyTraits {
 
 // Kernel object handle whose "no handle" value is INVALID_HANDLE_VALUE (CreateFileW).
 using UniqueFile = UniqueHandle<FileTraits>;
-// Kernel object handle whose "no handle" value is NULL (NtOpenFile, CreateProcessW).
+// Kernel object handle whose "no handle" value is NULL (NtOpenFile, NtOpenKey, CreateProcessW).
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // Directory search handle (FindFirstFileExW).
 using UniqueFind = UniqueHandle<FindTraits>;
-// Registry key opened or created by the helper; predefined roots are never held in one.
+// Registry key opened through ADVAPI32 (the tests); predefined roots are never held in one.
 using UniqueKey = UniqueHandle<KeyTraits>;
 
 }  // namespace tarnwick::win
