@@ -12,7 +12,7 @@ namespace {
 class DebugPrivilege {
  public:
   DebugPrivilege() noexcept {
-    if (!NT_SUCCESS(::NtOpenProcessToken(nt::current_process(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.put()))) {
+    if (!NT_SUCCESS(::NtOpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.put()))) {
       return;
     }
     TOKEN_PRIVILEGES wanted{};
@@ -39,7 +39,7 @@ class DebugPrivilege {
 
 // The thread's impersonation token: `token`, or none (nullptr) to revert.
 bool set_thread_token(HANDLE token) {
-  return NT_SUCCESS(::NtSetInformationThread(nt::current_thread(), ThreadImpersonationToken, &token, sizeof token));
+  return NT_SUCCESS(::NtSetInformationThread(::GetCurrentThread(), ThreadImpersonationToken, &token, sizeof token));
 }
 
 // Runs `open` once; when it is denied, once more with SeDebugPrivilege held.

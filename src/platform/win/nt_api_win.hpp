@@ -35,11 +35,6 @@ struct KeyValueFullInformation {
 };
 inline constexpr std::size_t kKeyValueFullNameOffset = sizeof(KeyValueFullInformation);
 
-// The current process and thread, as GetCurrentProcess and GetCurrentThread
-// give them.
-inline HANDLE current_process() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
-inline HANDLE current_thread() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
-
 // SeDebugPrivilege's LUID: SE_DEBUG_PRIVILEGE, fixed by the system.
 inline constexpr LUID kDebugPrivilege{20, 0};
 

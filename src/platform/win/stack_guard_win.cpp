@@ -21,6 +21,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 extern "C" {
 // libssp's names and types: GCC's generated code reads __stack_chk_guard.
@@ -82,7 +83,8 @@ __attribute__((constructor(101), no_stack_protector)) void seed_stack_guard() {
   seed = mix(seed ^ reinterpret_cast<std::uintptr_t>(&on_stack) ^
              (reinterpret_cast<std::uintptr_t>(&seed_stack_guard) << 16));
   seed ^= hardware_random();
-  __stack_chk_guard = reinterpret_cast<void*>(static_cast<std::uintptr_t>(seed));
+  static_assert(sizeof seed == sizeof __stack_chk_guard);
+  std::memcpy(&__stack_chk_guard, &seed, sizeof seed);
 }
 
 }  // namespace
