@@ -20,17 +20,12 @@
 #include <utility>
 #include <vector>
 
-extern "C" NTSTATUS NTAPI NtOpenKey(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes);
-extern "C" NTSTATUS NTAPI NtEnumerateValueKey(HANDLE key, ULONG index, int information_class, PVOID information,
-                                              ULONG length, PULONG result_length);
+#include "platform/win/nt_api_win.hpp"
 
 namespace {
 
 HANDLE open_relative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG options) {
-  UNICODE_STRING object_name;
-  object_name.Buffer = const_cast<PWSTR>(name.c_str());
-  object_name.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  object_name.MaximumLength = object_name.Length;
+  UNICODE_STRING object_name = tarnwick::win::nt::counted(name.c_str(), name.size());
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io{};
@@ -51,8 +46,9 @@ long enumerate_values(const wchar_t* path) {
   std::vector<std::uint64_t> buffer(8192);
   long values = 0;
   ULONG written = 0;
-  while (::NtEnumerateValueKey(key, static_cast<ULONG>(values), 1 /*KeyValueFullInformation*/, buffer.data(),
-                               static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t)), &written) == 0) {
+  while (::NtEnumerateValueKey(key, static_cast<ULONG>(values), tarnwick::win::nt::kKeyValueFullInformation,
+                               buffer.data(), static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t)),
+                               &written) == 0) {
     ++values;
   }
   ::NtClose(key);

@@ -77,7 +77,7 @@ NTSTATUS open_key(std::wstring_view path, ACCESS_MASK access, UniqueKernelHandle
   return ::NtOpenKey(key.put(), access, &attributes);
 }
 
-// Opens the key `name` under `root` (or at a full path, root null), creating
+// Opens the key at `path` under `root` (or at a full path, root null), creating
 // it when it is missing, as a non-volatile key.
 NTSTATUS create_key(HANDLE root, std::wstring_view path, ACCESS_MASK access, UniqueKernelHandle& key) {
   UNICODE_STRING name = nt::counted(path.data(), path.size());

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "engine/clean/nt_file_win.hpp"
+#include "platform/win/nt_api_win.hpp"
+#include "platform/win/wide_win.hpp"
 
 namespace tarnwick::clean {
 namespace {
@@ -27,10 +29,8 @@ Result<RelativeOpen, OsError> open_relative_status(HANDLE parent, std::u16string
     return Err{OsError{ERROR_INVALID_NAME}};
   }
   if (name.size() * sizeof(wchar_t) > 0xFFFE) return Err{OsError{ERROR_FILENAME_EXCED_RANGE}};
-  UNICODE_STRING object_name;
-  object_name.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(name.data()));
-  object_name.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  object_name.MaximumLength = object_name.Length;
+  const std::wstring_view wide_name = win::as_wide(name);
+  UNICODE_STRING object_name = win::nt::counted(wide_name.data(), wide_name.size());
   OBJECT_ATTRIBUTES object_attributes;
   InitializeObjectAttributes(&object_attributes, &object_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
   IO_STATUS_BLOCK io_status{};
