@@ -130,15 +130,20 @@ void append_entries(const std::byte* buffer, std::size_t buffer_size, Listing& l
 Result<EntryAttributes, OsError> WinOpenEntry::attributes() { return query_entry(handle_.get(), *volume_); }
 
 Result<Listing, OsError> WinOpenEntry::list_children() {
-  auto folder = open_relative(handle_.get(), u"", FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_DIRECTORY_FILE);
-  if (!folder) return Err{folder.error()};
+  win::UniqueKernelHandle reopened;
+  if (lists_ == ListsThrough::Reopen) {
+    auto folder = open_relative(handle_.get(), u"", FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_DIRECTORY_FILE);
+    if (!folder) return Err{folder.error()};
+    reopened = std::move(folder).value();
+  }
+  const HANDLE folder = reopened ? reopened.get() : handle_.get();
   constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
   std::vector<std::uint64_t> storage(kBufferSize / sizeof(std::uint64_t));  // 8-byte aligned records
   const auto* bytes = reinterpret_cast<const std::byte*>(storage.data());
   Listing listing;
   FILE_INFO_BY_HANDLE_CLASS info_class = FileIdBothDirectoryRestartInfo;
   for (bool first = true;; first = false) {
-    if (!::GetFileInformationByHandleEx(folder.value().get(), info_class, storage.data(), kBufferSize)) {
+    if (!::GetFileInformationByHandleEx(folder, info_class, storage.data(), kBufferSize)) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_NO_MORE_FILES) return listing;
       if (first) return Err{OsError{error}};

@@ -25,17 +25,24 @@ struct VolumeFacts {
   bool stat_query_refused = false;
 };
 
+// Whether an entry's own handle carries the right to list it (a target,
+// opened as a folder to be listed) or a listing reopens it (a child, opened
+// for deletion only: asking it for more than that could be refused).
+enum class ListsThrough : bool { Reopen, OwnHandle };
+
 class WinOpenEntry final : public OpenEntry {
  public:
-  WinOpenEntry(win::UniqueKernelHandle handle, std::shared_ptr<VolumeFacts> volume)
-      : handle_(std::move(handle)), volume_(std::move(volume)) {}
+  WinOpenEntry(win::UniqueKernelHandle handle, std::shared_ptr<VolumeFacts> volume,
+               ListsThrough lists = ListsThrough::Reopen)
+      : handle_(std::move(handle)), volume_(std::move(volume)), lists_(lists) {}
 
   // FileStatInformation of the handle, or FileAttributeTagInfo and
   // FileStandardInfo where it is refused: the entry itself, never a link's
   // target.
   Result<EntryAttributes, OsError> attributes() override;
-  // Reopens this very folder for listing (a relative open with an empty
-  // name), then reads FileIdBothDirectoryInfo from that handle.
+  // Reads FileIdBothDirectoryInfo from the entry's own handle where it may
+  // list, else from this very folder reopened for listing (a relative open
+  // with an empty name, FILE_DIRECTORY_FILE).
   Result<Listing, OsError> list_children() override;
   // NtOpenFile relative to this handle, with FILE_OPEN_REPARSE_POINT.
   Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override;
@@ -49,6 +56,7 @@ class WinOpenEntry final : public OpenEntry {
  private:
   win::UniqueKernelHandle handle_;
   std::shared_ptr<VolumeFacts> volume_;
+  ListsThrough lists_;
 };
 
 }  // namespace tarnwick::clean
