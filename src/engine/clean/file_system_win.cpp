@@ -13,9 +13,9 @@ Result<std::unique_ptr<OpenEntry>, OsError> WinFileSystem::open_target(std::u16s
   // The right to list it with the handle that reads what it is: one open per
   // target, whose listing then reads the very folder whose attributes were
   // checked. No right to delete it.
-  HANDLE handle = ::CreateFileW(system.value().c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                nt::kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE handle =
+      ::CreateFileW(system.value().c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, nt::kShareAll,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Err{OsError{::GetLastError()}};
   // Each target learns its volume's answers afresh.
   return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(
