@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/unique_handle_win.hpp"
+
 namespace {
 
 struct Started {
@@ -42,14 +44,14 @@ Started run_once(const std::wstring& command_line, HANDLE nul) {
   if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     return {};
   }
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  const tarnwick::win::UniqueKernelHandle child(process.hProcess);
+  const tarnwick::win::UniqueKernelHandle thread(process.hThread);
+  ::WaitForSingleObject(child.get(), INFINITE);
   ::QueryPerformanceCounter(&end);
   Started started;
-  started.ok = ::GetExitCodeProcess(process.hProcess, &started.exit_status) != 0;
+  started.ok = ::GetExitCodeProcess(child.get(), &started.exit_status) != 0;
   started.microseconds =
       static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
   return started;
 }
 
@@ -66,12 +68,12 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  const HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                   OPEN_EXISTING, 0, nullptr);
-  if (nul == INVALID_HANDLE_VALUE) return 1;
+  const tarnwick::win::UniqueFile nul(::CreateFileW(
+      L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
+  if (!nul) return 1;
   for (long run = 0; run < runs; ++run) {
     for (int command = 2; command < argc; ++command) {
-      const Started started = run_once(argv[command], nul);
+      const Started started = run_once(argv[command], nul.get());
       if (!started.ok) {
         (void)std::fprintf(stderr, "spawn-timer: could not start command %d (error %lu)\n", command - 1,
                            ::GetLastError());
@@ -84,6 +86,5 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
   }
-  ::CloseHandle(nul);
   return 0;
 }
