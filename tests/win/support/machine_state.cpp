@@ -3,25 +3,16 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "win/support/folder_tree.hpp"
+#include "win/support/saved_key.hpp"
 #include "win/support/startup_keys.hpp"
 #include "win/support/system_folders.hpp"
 
 namespace tarnwick::test {
 namespace {
-
-struct SavedValue {
-  std::wstring name;
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-};
-
-// A key's values as they were; nullopt: the key was not there.
-using SavedKey = std::optional<std::vector<SavedValue>>;
 
 struct SavedFolder {
   std::wstring folder;
@@ -56,54 +47,28 @@ bool opted_in() {
   return length == 1 && value[0] == L'1';
 }
 
-// Reads every value of HKLM\path; throws when the key has subkeys, which
-// putting the values back would not restore.
-SavedKey save_key(const wchar_t* path) {
-  HKEY raw = nullptr;
-  const LSTATUS opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &raw);
-  if (opened == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (opened != ERROR_SUCCESS) throw std::runtime_error("cannot open HKLM\\" + narrow(path) + " to save it");
-  DWORD subkeys = 0, values = 0, max_name = 0, max_data = 0;
-  LSTATUS status = ::RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, &max_name,
-                                      &max_data, nullptr, nullptr);
-  std::vector<SavedValue> saved;
-  for (DWORD i = 0; status == ERROR_SUCCESS && i < values; ++i) {
-    std::wstring name(max_name + 1, L'\0');
-    std::vector<BYTE> data(max_data);
-    DWORD name_length = max_name + 1;
-    DWORD data_size = max_data;
-    DWORD type = REG_NONE;
-    status = ::RegEnumValueW(raw, i, name.data(), &name_length, nullptr, &type, data.data(), &data_size);
-    name.resize(name_length);
-    data.resize(data_size);
-    saved.push_back({name, type, data});
-  }
-  ::RegCloseKey(raw);
-  if (status != ERROR_SUCCESS) throw std::runtime_error("cannot read the values of HKLM\\" + narrow(path));
-  if (subkeys != 0) {
-    throw std::runtime_error("HKLM\\" + narrow(path) + " has subkeys, which these tests could not put back");
-  }
-  return saved;
+// The owner, group and DACL entries of a key's security in SDDL, without the
+// DACL's control flags (protected, auto-inherited), which setting a DACL
+// back need not carry over on every system.
+std::wstring comparable_security(std::wstring text) {
+  const std::size_t dacl = text.find(L"D:");
+  if (dacl == std::wstring::npos) return text;
+  const std::size_t first_entry = text.find(L'(', dacl);
+  text.erase(dacl + 2, (first_entry == std::wstring::npos ? text.size() : first_entry) - (dacl + 2));
+  return text;
 }
 
-// Makes HKLM\path hold exactly the saved values (or not exist).
-bool restore_key(const wchar_t* path, const SavedKey& saved) {
-  if (!saved) {
-    const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+// Puts HKLM\path back as saved and checks that its security reads as before.
+bool restore_machine_key(const wchar_t* path, const SavedKey& saved) {
+  bool ok = restore_key(HKEY_LOCAL_MACHINE, path, saved);
+  if (!saved.present) return ok;
+  const std::wstring before = comparable_security(security_text(saved.security));
+  const std::wstring after = comparable_security(key_security_text(HKEY_LOCAL_MACHINE, path));
+  if (before != after) {
+    std::fprintf(stderr, "machine state: HKLM\\%s had the security %s and now has %s\n", narrow(path).c_str(),
+                 narrow(before).c_str(), narrow(after).c_str());
+    ok = false;
   }
-  HKEY raw = nullptr;
-  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  bool ok = ::RegDeleteTreeW(raw, nullptr) == ERROR_SUCCESS;  // the values and subkeys the tests made
-  for (const SavedValue& value : *saved) {
-    ok = ::RegSetValueExW(raw, value.name.c_str(), 0, value.type, value.data.data(),
-                          static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS &&
-         ok;
-  }
-  ::RegCloseKey(raw);
   return ok;
 }
 
@@ -159,8 +124,8 @@ class MachineStateEnvironment : public ::testing::Environment {
       return;
     }
     try {
-      s.run = save_key(kRunKeyPath);
-      s.approved = save_key(kApprovedKeyPath);
+      s.run = save_key(HKEY_LOCAL_MACHINE, kRunKeyPath);
+      s.approved = save_key(HKEY_LOCAL_MACHINE, kApprovedKeyPath);
       const std::wstring windows = system_windows_directory_path();
       s.saved_root = windows + L"\\tarnwick-test-saved-" + std::to_wstring(::GetCurrentProcessId());
       s.folders.push_back(save_folder(windows + L"\\Temp", s.saved_root + L"\\Temp"));
@@ -177,8 +142,8 @@ class MachineStateEnvironment : public ::testing::Environment {
     State& s = state();
     if (!s.saved) return;
     s.saved = false;  // nothing changes the state from here on
-    bool ok = restore_key(kRunKeyPath, s.run);
-    ok = restore_key(kApprovedKeyPath, s.approved) && ok;
+    bool ok = restore_machine_key(kRunKeyPath, s.run);
+    ok = restore_machine_key(kApprovedKeyPath, s.approved) && ok;
     for (const SavedFolder& folder : s.folders) ok = restore_folder(folder) && ok;
     if (ok) {
       ::RemoveDirectoryW(extended(s.saved_root).c_str());

@@ -10,7 +10,8 @@
 //
 // With the opt-in, what was there is saved before the first test and put
 // back after the last one, whether tests passed or failed: every value of
-// both keys exactly (name, type, data), and every entry of both folders,
+// both keys exactly (name, type, data) and their security (owner, group,
+// DACL; win/support/saved_key.hpp), and every entry of both folders,
 // moved aside into a folder beside them and moved back. An entry the system
 // holds open so that it cannot be moved stays where it is (and is named on
 // standard error); a key with subkeys cannot be saved, so the tests refuse
