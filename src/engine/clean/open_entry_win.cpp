@@ -136,7 +136,7 @@ Result<Listing, OsError> WinOpenEntry::list_children() {
     if (!folder) return Err{folder.error()};
     reopened = std::move(folder).value();
   }
-  const HANDLE folder = reopened ? reopened.get() : handle_.get();
+  const HANDLE folder = lists_ == ListsThrough::Reopen ? reopened.get() : handle_.get();
   constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
   std::vector<std::uint64_t> storage(kBufferSize / sizeof(std::uint64_t));  // 8-byte aligned records
   const auto* bytes = reinterpret_cast<const std::byte*>(storage.data());

@@ -5,8 +5,8 @@
 // GCC's own runtime (libssp) seeds the guard with CryptAcquireContext and
 // CryptGenRandom in a constructor. That ties ADVAPI32 and, through it, the
 // legacy crypto providers to every start, and in the DLL it loads libraries
-// under the loader lock. This file defines every symbol of libssp's core object, so the linker
-// never takes it; nothing else of libssp is used.
+// under the loader lock. This file defines every symbol of libssp's core
+// object, so the linker never takes it; nothing else of libssp is used.
 //
 // The guard is seeded as the C runtime of the system's own compiler seeds its
 // stack cookie (the time, the process and thread ids, the tick count, the
