@@ -12,8 +12,9 @@ constexpr std::size_t kMaxNameColumn = 40;
 constexpr std::size_t kMinCommandRoom = 10;
 constexpr std::string_view kEllipsis = "...";
 
-// One character as shown, and the columns it takes: two for an East Asian
-// wide or fullwidth character, four for an escape, one otherwise.
+// One character as shown, and the columns it takes: none for a combining
+// mark or a format character, two for an East Asian wide or fullwidth
+// character, four for an escape, one otherwise.
 struct Shown {
   std::string text;
   std::size_t width = 1;
@@ -56,7 +57,8 @@ std::vector<Shown> shown_characters(std::string_view text) {
     } else if (lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
       out.push_back({escaped(static_cast<unsigned char>(text[i + 1])), 4});  // C1 controls U+0080-U+009F
     } else {
-      out.push_back({std::string(text.substr(i, length)), is_wide(code_point(text.substr(i, length))) ? 2u : 1u});
+      const char32_t shown = code_point(text.substr(i, length));
+      out.push_back({std::string(text.substr(i, length)), is_zero_width(shown) ? 0u : is_wide(shown) ? 2u : 1u});
     }
     i += length;
   }

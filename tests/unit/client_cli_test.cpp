@@ -208,6 +208,22 @@ TEST(ClientEntryTable, EastAsianWideCharactersTakeTwoColumns) {
             "NAME  STATE  COMMAND\n\xef\xbc\xa1    on     x\n\xef\xbd\xb1\xc3\xa9    on     y\n");
 }
 
+TEST(ClientEntryTable, CombiningMarksAndFormatCharactersTakeNoColumn) {
+  const std::string accented = "Cafe\xcc\x81";            // Café, the accent a combining mark: four columns
+  const std::string hangul = "\xe1\x84\x80\xe1\x85\xa1";  // U+1100 U+1161, one syllable: two
+  const std::string joined =
+      "a\xe2\x80\x8d\xe2\x80\x8b"
+      "b\xc2\xad";  // ZWJ and ZWSP none, soft hyphen one: three
+  EXPECT_EQ(
+      format_entry_table({{accented, "x", true}, {hangul, "y", true}, {joined, "z", true}}, std::nullopt),
+      "NAME  STATE  COMMAND\n" + accented + "  on     x\n" + hangul + "    on     y\n" + joined + "   on     z\n");
+  // 30 columns leave 16 for the command: 13 letters, each with its accent, and "..."
+  std::string command;
+  for (int i = 0; i < 20; ++i) command += "e\xcc\x81";
+  EXPECT_EQ(format_entry_table({{"n", command, true}}, 30),
+            "NAME  STATE  COMMAND\nn     on     " + command.substr(0, 13 * 3) + "...\n");
+}
+
 TEST(ClientEntryLookup, FindsTheListedNameIgnoringCaseAsTheRegistryDoes) {
   const std::vector<StartupEntry> entries = {
       {"Tool", "t.exe", true},
