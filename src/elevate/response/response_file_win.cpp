@@ -17,18 +17,18 @@ struct OpenedResponse {
   bool created = false;
 };
 
-// Opens or creates the file with the caller's rights; the thread is back to
-// the helper's own identity when this returns.
-OpenedResponse open_as_caller(const std::wstring& path) {
-  // No verified caller, no file: the helper never opens the path as anyone else.
-  const win::ActingAsCaller as_caller;
-  if (!as_caller.active()) return {};
+// Opens or creates the file; the caller of write_response_file acts as the
+// helper's caller meanwhile, so the file system grants what it grants the
+// caller. A named pipe reached through the path (a drive letter of the
+// caller's own) may identify the caller but not act as it.
+OpenedResponse open_response(const std::wstring& path) {
   OpenedResponse opened;
   // OPEN_ALWAYS keeps an existing file (and its identity); it is emptied only
   // once it has been checked.
-  opened.file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  opened.file.reset(::CreateFileW(
+      path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
   opened.created = opened.file && ::GetLastError() != ERROR_ALREADY_EXISTS;
   return opened;
 }
@@ -51,7 +51,8 @@ ResponseFileFacts facts_of(HANDLE file) {
   return facts;
 }
 
-// Removes what the open itself created, through its handle.
+// Removes what the open itself created, through its handle; the reopen for
+// deletion is an access check of its own, made as the caller too.
 void remove_created(HANDLE file) {
   const win::UniqueFile for_delete(
       ::ReOpenFile(file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_OPEN_REPARSE_POINT));
@@ -80,7 +81,13 @@ bool WinResponseWriter::write_response_file(std::string_view path, std::string_v
   if (!wide_path) return false;
   if (response_path_refusal(win::as_utf16(*wide_path)) != ResponsePathRefusal::None) return false;
 
-  const OpenedResponse opened = open_as_caller(*wide_path);
+  // Every step from here on acts as the verified caller: the open, the
+  // removal of a file it created but the checks refuse, the truncation and
+  // the write. No verified caller, no file: the helper never opens the path
+  // as anyone else.
+  const win::ActingAsCaller as_caller;
+  if (!as_caller.active()) return false;
+  const OpenedResponse opened = open_response(*wide_path);
   if (!opened.file) return false;
   if (!response_file_acceptable(facts_of(opened.file.get()))) {
     if (opened.created) remove_created(opened.file.get());
