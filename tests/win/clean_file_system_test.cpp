@@ -89,21 +89,40 @@ TEST(CleanWinFileSystem, ListsNamesSizesAndAttributesOfAFolder) {
 }
 
 // A child is one name below its parent's handle: a longer way would pass
-// through folders (and links) on the way without opening them as themselves.
+// through folders (and links) on the way without opening them as themselves,
+// a stream name would open the folder itself, and ".." its parent. Neither
+// an open nor a deletion takes such a name.
 TEST(CleanWinFileSystem, OpensAChildByOneNameOnly) {
   const std::wstring dir = test::make_temp_dir();
   make_file(dir + L"\\sub\\inner", 1);
   WinFileSystem fs;
-  const auto parent = fs.open_target(u16(dir));
+  const auto parent = fs.open_target(u16(dir + L"\\sub"));
   ASSERT_TRUE(parent.ok());
-  EXPECT_TRUE(parent.value()->open_child(u"sub").ok());
-  for (const std::u16string& name : {std::u16string(u"sub\\inner"), std::u16string(u"sub\\"), std::u16string(u"\\sub"),
-                                     std::u16string(u"sub\0x", 5), std::u16string()}) {
+  EXPECT_TRUE(parent.value()->open_child(u"inner").ok());
+  const std::u16string names[] = {
+      u"inner\\x",
+      u"inner\\",
+      u"\\inner",
+      u"inner/x",
+      u"/inner",
+      std::u16string(u"inner\0x", 7),
+      u"",
+      u".",
+      u"..",
+      u"inner:s",
+      u":$I30:$INDEX_ALLOCATION",
+      u"::$DATA",
+  };
+  for (const std::u16string& name : names) {
     const auto child = parent.value()->open_child(name);
     ASSERT_FALSE(child.ok());
     EXPECT_EQ(child.error(), OsError{ERROR_INVALID_NAME});
+    const auto deleted = parent.value()->delete_non_folder_child(name);
+    ASSERT_FALSE(deleted.ok());
+    EXPECT_EQ(deleted.error(), OsError{ERROR_INVALID_NAME});
   }
   EXPECT_TRUE(entry_exists(dir + L"\\sub\\inner"));
+  EXPECT_TRUE(entry_exists(dir + L"\\sub"));
 }
 
 // A target is opened as itself; only a directory that is not a reparse

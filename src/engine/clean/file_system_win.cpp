@@ -13,13 +13,15 @@ Result<std::unique_ptr<OpenEntry>, OsError> WinFileSystem::open_target(std::u16s
   // The right to list it with the handle that reads what it is: one open per
   // target, whose listing then reads the very folder whose attributes were
   // checked. No right to delete it.
-  HANDLE handle =
+  const HANDLE opened =
       ::CreateFileW(system.value().c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, nt::kShareAll,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Err{OsError{::GetLastError()}};
+  if (opened == INVALID_HANDLE_VALUE) return Err{OsError{::GetLastError()}};
+  win::UniqueKernelHandle handle(opened);  // owned before anything else can fail
   // Each target learns its volume's answers afresh.
-  return std::unique_ptr<OpenEntry>(std::make_unique<WinOpenEntry>(
-      win::UniqueKernelHandle(handle), std::make_shared<VolumeFacts>(), ListsThrough::OwnHandle));
+  auto volume = std::make_shared<VolumeFacts>();
+  return std::unique_ptr<OpenEntry>(
+      std::make_unique<WinOpenEntry>(std::move(handle), std::move(volume), ListsThrough::OwnHandle));
 }
 
 void WinFileSystem::pause_before_retry() { ::SwitchToThread(); }

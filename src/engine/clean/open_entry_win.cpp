@@ -19,15 +19,23 @@ struct RelativeOpen {
   win::UniqueKernelHandle handle;
 };
 
+// A name that stands for one entry of its folder: one with a separator
+// would pass through its first part (a link there followed), one with a
+// colon would open a stream, of the folder itself when it starts with one,
+// and "." and ".." are the folder and its parent. No file system the helper
+// lists gives such names; a relative open must not trust that.
+bool single_entry_name(std::u16string_view name) {
+  if (name == u"." || name == u"..") return false;
+  return name.find_first_of(std::u16string_view(u"\0\\/:", 4)) == std::u16string_view::npos;
+}
+
 // Opens `name` relative to the folder handle `parent`; an empty name opens
 // the entry of `parent` itself again. A link at the name is opened as the
-// link (FILE_OPEN_REPARSE_POINT). A name with a separator is refused: its
-// first part would be passed through, a link there followed.
+// link (FILE_OPEN_REPARSE_POINT). Any other name that is not one entry's
+// (single_entry_name) is refused.
 Result<RelativeOpen, OsError> open_relative_status(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
                                                    ULONG options) {
-  if (name.find_first_of(std::u16string_view(u"\0\\", 2)) != std::u16string_view::npos) {
-    return Err{OsError{ERROR_INVALID_NAME}};
-  }
+  if (!name.empty() && !single_entry_name(name)) return Err{OsError{ERROR_INVALID_NAME}};
   if (name.size() * sizeof(wchar_t) > 0xFFFE) return Err{OsError{ERROR_FILENAME_EXCED_RANGE}};
   const std::wstring_view wide_name = win::as_wide(name);
   UNICODE_STRING object_name = win::nt::counted(wide_name.data(), wide_name.size());
