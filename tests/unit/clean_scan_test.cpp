@@ -160,6 +160,18 @@ TEST(CleanFolderSize, MeasuresATreeTenThousandLevelsDeep) {
   EXPECT_EQ(size_of(fs, u"C:\\t"), 7u);
 }
 
+// Below the deepest level any path can name, nothing is entered or counted.
+TEST(CleanFolderSize, MeasuresNoDeeperThanAPathCanName) {
+  for (const std::size_t levels : {FolderStack::kMaxDepth - 1, FolderStack::kMaxDepth}) {
+    FakeFileSystem fs;
+    std::u16string deepest = u"C:\\t";
+    for (std::size_t level = 0; level < levels; ++level) deepest += u"\\d";
+    fs.add_file(deepest + u"\\bottom", 3);
+    fs.add_file(u"C:\\t\\top", 4);
+    EXPECT_EQ(size_of(fs, u"C:\\t"), levels < FolderStack::kMaxDepth ? 7u : 4u) << levels;
+  }
+}
+
 // 100,000 folders side by side, under a short path and under one of about
 // 3,000 units. A work list of full paths would hold 100,000 copies of the
 // long one (some 600 MB); one of names holds the same in both places.

@@ -254,5 +254,32 @@ TEST(CleanTreeDeletion, DeletesATreeTenThousandLevelsDeep) {
   EXPECT_TRUE(fs.contains(u"C:\\keep"));
 }
 
+// Whoever nests folders faster than the walk descends could otherwise keep
+// it going, one more open handle per level: a folder that would be held
+// open below the deepest level any path can name is left whole, and the
+// deletion fails saying the name is too long.
+TEST(CleanTreeDeletion, StopsAtTheDepthNoPathCanNameAndSaysSo) {
+  for (const std::size_t levels : {FolderStack::kMaxDepth - 1, FolderStack::kMaxDepth}) {
+    FakeFileSystem fs;
+    std::u16string deepest = u"C:\\t";
+    for (std::size_t level = 0; level < levels; ++level) deepest += u"\\d";
+    fs.add_file(deepest + u"\\bottom", 3);
+    fs.add_folder(u"C:\\keep");
+    FreedBytes freed = 0;
+    const auto deleted = delete_t(fs, &freed);
+    if (levels < FolderStack::kMaxDepth) {
+      EXPECT_TRUE(deleted.ok()) << levels;
+      EXPECT_FALSE(fs.contains(u"C:\\t"));
+      EXPECT_EQ(freed, 3u);
+    } else {
+      ASSERT_FALSE(deleted.ok()) << levels;
+      EXPECT_EQ(deleted.error(), OsError{206});  // ERROR_FILENAME_EXCED_RANGE
+      EXPECT_TRUE(fs.contains(deepest + u"\\bottom"));
+      EXPECT_EQ(freed, 0u);
+    }
+    EXPECT_TRUE(fs.contains(u"C:\\keep"));
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::clean

@@ -41,6 +41,13 @@ struct FolderLevel {
 // The folders entered and not yet finished, the deepest last.
 class FolderStack {
  public:
+  // The most folders a walk holds open at once: deeper than any path can
+  // name (32,767 UTF-16 units, two at least per folder), so no tree a
+  // program made by path reaches it. Only relative opens nest further, and
+  // whoever keeps nesting new folders below a walk would otherwise keep it
+  // going, one handle more per level, for as long as they like.
+  static constexpr std::size_t kMaxDepth = 16384;
+
   explicit FolderStack(WorkListGauge* gauge) : gauge_(gauge) {}
   ~FolderStack();
   FolderStack(const FolderStack&) = delete;
@@ -53,6 +60,8 @@ class FolderStack {
   void pop();
 
   bool empty() const { return levels_.empty(); }
+  // No folder may be pushed (kMaxDepth).
+  bool full() const { return levels_.size() >= kMaxDepth; }
   FolderLevel& top() { return levels_.back(); }
 
  private:

@@ -67,7 +67,9 @@ std::uint64_t folder_size(OpenEntry& folder, WorkListGauge* gauge) {
       stack.pop();
       continue;
     }
-    auto child = level.folder->open_child(level.entries[level.next++].name);
+    const ListedEntry& listed = level.entries[level.next++];
+    if (stack.full()) continue;  // what lies deeper is not measured
+    auto child = level.folder->open_child(listed.name);
     // The listing may be out of date: only what is a directory now is entered.
     if (!child || !is_directory(*child.value())) continue;
     std::vector<ListedEntry> folders = folders_after_counting_files(*child.value(), total);

@@ -150,6 +150,8 @@ Result<Done, OsError> delete_tree(FileSystem& file_system, Entry root, FreedByte
       auto descend = delete_or_open_child(file_system, *top.folder, child, freed);
       if (!descend) return Err{descend.error()};
       if (descend.value()) {
+        // Deeper than any path can name: left whole, and said so.
+        if (stack.full()) return Err{OsError{windows_error::kFilenameExcedRange}};
         auto listing = whole_listing(*descend.value());
         if (!listing) return Err{listing.error()};
         stack.push(std::move(descend).value(), std::move(listing).value());

@@ -17,7 +17,8 @@ inline constexpr std::uint32_t kBadNetName = 67;
 inline constexpr std::uint32_t kInvalidName = 123;  // ERROR_INVALID_NAME
 inline constexpr std::uint32_t kDirNotEmpty = 145;
 inline constexpr std::uint32_t kBadPathname = 161;
-inline constexpr std::uint32_t kDirectory = 267;  // ERROR_DIRECTORY: the name is not a directory
+inline constexpr std::uint32_t kFilenameExcedRange = 206;  // ERROR_FILENAME_EXCED_RANGE
+inline constexpr std::uint32_t kDirectory = 267;           // ERROR_DIRECTORY: the name is not a directory
 inline constexpr std::uint32_t kDeletePending = 303;
 
 }  // namespace tarnwick::clean::windows_error
