@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "win/support/ascii_text.hpp"
 #include "win/support/folder_tree.hpp"
 #include "win/support/saved_key.hpp"
 #include "win/support/startup_keys.hpp"
@@ -33,12 +34,6 @@ struct State {
 State& state() {
   static State instance;
   return instance;
-}
-
-std::string narrow(const std::wstring& text) {
-  std::string out;
-  for (const wchar_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return out;
 }
 
 bool opted_in() {

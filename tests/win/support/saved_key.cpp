@@ -5,18 +5,13 @@
 #include <stdexcept>
 
 #include "platform/win/unique_handle_win.hpp"
+#include "win/support/ascii_text.hpp"
 
 namespace tarnwick::test {
 namespace {
 
 constexpr SECURITY_INFORMATION kSecurityParts =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-
-std::string narrow(const std::wstring& text) {
-  std::string out;
-  for (const wchar_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return out;
-}
 
 std::vector<BYTE> read_security(HKEY key) {
   DWORD size = 0;
