@@ -8,16 +8,31 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-// Only SYSTEM and the administrators may change it, everyone may read it:
-// not what a key under HKCU\Software inherits.
-constexpr wchar_t kDistinctSecurity[] = L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;WD)";
+// A DACL that inherits nothing: SYSTEM and the user running the test may
+// change the key, everyone may read it. Not what a key under HKCU\Software
+// inherits, and the user keeps the right to remove it, elevated or not.
+std::wstring distinct_security() {
+  win::UniqueKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+  std::vector<std::uint64_t> user(64);  // TOKEN_USER and its SID, 8-byte aligned
+  DWORD size = 0;
+  if (!::GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size() * 8), &size))
+    return {};
+  wchar_t* sid = nullptr;
+  if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) return {};
+  std::wstring sddl = L"D:P(A;;KA;;;SY)(A;;KA;;;" + std::wstring(sid) + L")(A;;KR;;;WD)";
+  ::LocalFree(sid);
+  return sddl;
+}
 
 class SavedKeyTest : public ::testing::Test {
  protected:
@@ -38,11 +53,12 @@ class SavedKeyTest : public ::testing::Test {
                                static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
   }
-  static void secure(HKEY key, const wchar_t* sddl) {
+  // Sets the key's DACL; its owner stays the user who made it.
+  static void secure(HKEY key, const std::wstring& sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    const LSTATUS status = ::RegSetKeySecurity(
-        key, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor);
+    ASSERT_TRUE(
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+    const LSTATUS status = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
     ::LocalFree(descriptor);
     ASSERT_EQ(status, ERROR_SUCCESS);
   }
@@ -73,7 +89,7 @@ TEST_F(SavedKeyTest, AKeyMadeAgainGetsBackItsValuesAndItsSecurity) {
     const win::UniqueKey key = create();
     put(key.get(), L"Tool", REG_SZ, std::string("C\0:\0\0\0", 6));
     put(key.get(), L"Empty", REG_BINARY, "");
-    secure(key.get(), kDistinctSecurity);
+    secure(key.get(), distinct_security());
   }
   const std::wstring security_before = security();
   const std::string values_before = values();
