@@ -58,12 +58,12 @@ endfunction()
 
 # tarnwick_layer_win(<target> <dir> LINKS <lib>...)
 # The *_win.cpp files of src/<dir>/ and its subfolders but the exes' entry
-# points (main_win.cpp, client_main_win.cpp) and the DLL's; its headers are those of the
-# portable layer it links.
+# points (main_win.cpp) and the DLL's; its headers are those of the portable
+# layer it links.
 function(tarnwick_layer_win target dir)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "LINKS")
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*_win.cpp)
-  list(FILTER sources EXCLUDE REGEX "/(client_)?main_win\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/main_win\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "/stack_guard_win\\.cpp$")  # in each shipped binary (cmake/release.cmake)
   list(FILTER sources EXCLUDE REGEX "/client/c_api/")  # tarnwick-client.dll (src/client/c_api/CMakeLists.txt)
   add_library(${target} STATIC ${sources})

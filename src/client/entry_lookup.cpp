@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "client/char_tables.hpp"
+#include "client/case_table.hpp"
 #include "common/utf.hpp"
 
 namespace tarnwick::client {

@@ -1,11 +1,11 @@
-#include "client/cli_args.hpp"
+#include "cli/cli_args.hpp"
 
 #include <algorithm>
 #include <array>
 
 #include "version.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
 
 const std::string_view kCliHelp =
     "usage: tarnwick-client [options] list\n"
@@ -176,4 +176,4 @@ Result<CliOptions> parse_cli_args(const std::vector<std::string>& args) {
   return options;
 }
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

@@ -9,13 +9,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "client/cli.hpp"
+#include "cli/cli.hpp"
 #include "client/entry_lookup.hpp"
-#include "client/entry_table.hpp"
-#include "client/human_units.hpp"
+#include "cli/entry_table.hpp"
+#include "cli/human_units.hpp"
 #include "support/hex.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
+
+// The library this program is written over.
+using namespace client;
 namespace {
 
 using namespace std::string_literals;
@@ -623,4 +626,4 @@ TEST(ClientCli, DescribesEveryKindOfErrorAndGivesEachItsOwnStatus) {
 }
 
 }  // namespace
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

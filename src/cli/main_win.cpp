@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "client/cli.hpp"
+#include "cli/cli.hpp"
 #include "client/helper_runner_win.hpp"
 #include "common/utf.hpp"
 #include "platform/win/wide_win.hpp"
@@ -48,7 +48,7 @@ void write_text(DWORD which, std::string_view text) {
   }
 }
 
-class WinConsole final : public client::CliConsole {
+class WinConsole final : public cli::CliConsole {
  public:
   void out(std::string_view text) override { write_text(STD_OUTPUT_HANDLE, text); }
   void err(std::string_view text) override { write_text(STD_ERROR_HANDLE, text); }
@@ -61,7 +61,7 @@ class WinConsole final : public client::CliConsole {
   }
 };
 
-std::unique_ptr<client::HelperRunner> make_runner(const client::CliOptions& options, WinConsole& console) {
+std::unique_ptr<client::HelperRunner> make_runner(const cli::CliOptions& options, WinConsole& console) {
   client::LaunchOptions launch;
   // The path came in as UTF-16 and was converted strictly, so it converts back.
   launch.helper_path = options.helper_path ? win::to_wide(*options.helper_path).value_or(std::wstring())
@@ -85,12 +85,12 @@ int run(int argc, wchar_t** argv, WinConsole& console) {
     auto text = utf16_to_utf8(win::as_utf16(argv[i]));
     if (!text) {
       console.err("tarnwick-client: usage error: argument " + std::to_string(i) + " is not valid Unicode text\n");
-      return client::kCliUsage;
+      return cli::kCliUsage;
     }
     args.push_back(std::move(*text));
   }
-  return client::run_cli(args, console,
-                         [&console](const client::CliOptions& options) { return make_runner(options, console); });
+  return cli::run_cli(args, console,
+                      [&console](const cli::CliOptions& options) { return make_runner(options, console); });
 }
 
 }  // namespace
@@ -109,5 +109,5 @@ int wmain(int argc, wchar_t** argv) {
   } catch (...) {
     console.err("tarnwick-client: internal error\n");
   }
-  return client::kCliInternalError;
+  return cli::kCliInternalError;
 }

@@ -1,8 +1,8 @@
-#include "client/human_units.hpp"
+#include "cli/human_units.hpp"
 
 #include <array>
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
 
 std::string human_bytes(std::uint64_t bytes) {
   if (bytes == 1) return "1 byte";
@@ -28,4 +28,4 @@ std::string human_bytes(std::uint64_t bytes) {
   return std::to_string(whole) + "." + std::to_string(tenths) + " " + kUnits[unit];
 }
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

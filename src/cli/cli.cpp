@@ -1,4 +1,4 @@
-#include "client/cli.hpp"
+#include "cli/cli.hpp"
 
 #include <exception>
 
@@ -6,11 +6,14 @@
 
 #include "client/client.hpp"
 #include "client/entry_lookup.hpp"
-#include "client/entry_table.hpp"
-#include "client/human_units.hpp"
+#include "cli/entry_table.hpp"
+#include "cli/human_units.hpp"
 #include "wire/action_data_json.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
+
+// The library this program is written over.
+using namespace client;
 namespace {
 
 constexpr std::string_view kProgram = "tarnwick-client: ";
@@ -159,4 +162,4 @@ int run_cli(const std::vector<std::string>& args, CliConsole& console, const Run
   }
 }
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

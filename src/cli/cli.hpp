@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "client/cli_args.hpp"
+#include "cli/cli_args.hpp"
 #include "client/helper_runner.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
 
 // Standard output and error (UTF-8 text), and the console's width in columns
 // when standard output is a console.
@@ -27,12 +27,12 @@ class CliConsole {
 };
 
 // Makes the runner for the parsed options (helper path, timeout, elevation).
-using RunnerFactory = std::function<std::unique_ptr<HelperRunner>(const CliOptions&)>;
+using RunnerFactory = std::function<std::unique_ptr<client::HelperRunner>(const CliOptions&)>;
 
 // `args` are the UTF-8 arguments after the program name; returns the exit status.
 int run_cli(const std::vector<std::string>& args, CliConsole& console, const RunnerFactory& make_runner);
 
 // The exit status for a call that failed.
-int cli_exit_for(const ClientError& error);
+int cli_exit_for(const client::ClientError& error);
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

@@ -10,7 +10,7 @@
 
 #include "common/result.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
 
 enum class CliCommand { Help, Version, List, Enable, Disable, Clean };
 
@@ -60,4 +60,4 @@ extern const std::string_view kCliHelp;
 // "tarnwick-client X.Y.Z.B" (the one version, build number last) and a line feed.
 std::string cli_version_line();
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli

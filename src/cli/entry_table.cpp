@@ -1,11 +1,14 @@
-#include "client/entry_table.hpp"
+#include "cli/entry_table.hpp"
 
 #include <algorithm>
 #include <string_view>
 
-#include "client/char_tables.hpp"
+#include "cli/width_tables.hpp"
 
-namespace tarnwick::client {
+namespace tarnwick::cli {
+
+// The library this program is written over.
+using namespace client;
 namespace {
 
 constexpr std::size_t kMaxNameColumn = 40;
@@ -99,7 +102,8 @@ std::string padded(std::string text, std::size_t width, std::size_t column) {
 
 std::string printable(std::string_view text) { return joined(shown_characters(text)); }
 
-std::string format_entry_table(const std::vector<StartupEntry>& entries, std::optional<std::size_t> console_width) {
+std::string format_entry_table(const std::vector<client::StartupEntry>& entries,
+                               std::optional<std::size_t> console_width) {
   if (entries.empty()) return "No machine-wide startup entries.\n";
   std::vector<std::vector<Shown>> names;
   std::size_t name_column = 4;  // "NAME"
@@ -129,4 +133,4 @@ std::string format_entry_table(const std::vector<StartupEntry>& entries, std::op
   return out;
 }
 
-}  // namespace tarnwick::client
+}  // namespace tarnwick::cli
