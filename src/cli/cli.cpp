@@ -37,15 +37,21 @@ class Reporter {
  public:
   Reporter(CliConsole& console, bool json) : console_(console), json_(json) {}
 
-  int fail(std::string_view kind, const std::string& message, int status) {
+  // `nearest`: under --json, the "nearest" member of a not-found error.
+  int fail(std::string_view kind, const std::string& message, int status,
+           const std::vector<std::string>* nearest = nullptr) {
     if (json_) {
-      console_.out(dumped({{"error", {{"kind", kind}, {"message", message}}}}) + "\n");
+      nlohmann::json error = {{"kind", kind}, {"message", message}};
+      if (nearest != nullptr) error["nearest"] = *nearest;
+      console_.out(dumped({{"error", std::move(error)}}) + "\n");
     } else {
       console_.err(std::string(kProgram) + message + "\n");
     }
     return status;
   }
-  int fail(const ClientError& error) { return fail(kind_name(error.kind), describe(error), cli_exit_for(error)); }
+  int fail(const ClientError& error, const std::vector<std::string>* nearest = nullptr) {
+    return fail(kind_name(error.kind), describe(error), cli_exit_for(error), nearest);
+  }
   int usage(const std::string& what) {
     if (json_) return fail("usage", "usage error: " + what, kCliUsage);
     console_.err(std::string(kProgram) + "usage error: " + what + "\nTry 'tarnwick-client --help'.\n");
@@ -57,10 +63,9 @@ class Reporter {
   bool json_;
 };
 
-// No listed entry is named `name`: NotFound, naming the nearest listed names.
-ClientError not_listed(const std::vector<StartupEntry>& entries, const std::string& name) {
+// No listed entry is named `name`: NotFound, naming the `nearest` listed names.
+ClientError not_listed(const std::vector<std::string>& nearest, const std::string& name) {
   std::string message = "no startup entry is named \"" + printable(name) + "\"";
-  const std::vector<std::string> nearest = nearest_names(entries, name);
   if (nearest.empty()) {
     message += " ('tarnwick-client list' shows them)";
   } else {
@@ -87,8 +92,18 @@ int run_command(const CliOptions& options, Client& client, CliConsole& console, 
       const auto entries = client.list_startup_entries();
       if (!entries) return report.fail(entries.error());
       const StartupEntry* entry = find_entry(entries.value(), options.name);
-      if (entry == nullptr) return report.fail(not_listed(entries.value(), options.name));
+      if (entry == nullptr) {
+        const std::vector<std::string> nearest = nearest_names(entries.value(), options.name);
+        return report.fail(not_listed(nearest, options.name), &nearest);
+      }
       const std::string name = entry->name;
+      // Already in the state asked for: nothing to change, so nothing is
+      // started with administrator rights (no consent prompt).
+      if (entry->enabled == enable) {
+        console.out(options.json ? dumped(wire::startup_set_json<nlohmann::json>(name, enable)) + "\n"
+                                 : printable(name) + (enable ? " is enabled already\n" : " is disabled already\n"));
+        return kCliOk;
+      }
       const auto done = client.set_startup_enabled(name, enable);
       if (!done) return report.fail(done.error());
       console.out(options.json ? dumped(wire::startup_set_json<nlohmann::json>(name, enable)) + "\n"
@@ -143,7 +158,8 @@ int run_cli(const std::vector<std::string>& args, CliConsole& console, const Run
   const auto options = parse_cli_args(args);
   if (!options) return report.usage(options.error());
   if (options.value().command == CliCommand::Help) {
-    console.out(kCliHelp);
+    const auto topic = options.value().help_topic;
+    console.out(topic ? cli_command_help(*topic) : kCliHelp);
     return kCliOk;
   }
   if (options.value().command == CliCommand::Version) {

@@ -19,6 +19,7 @@ inline constexpr std::chrono::seconds kMaxTimeout{86400};
 
 struct CliOptions {
   CliCommand command = CliCommand::Help;
+  std::optional<CliCommand> help_topic;    // help: the command asked about ("help list", "list --help")
   std::string name;                        // enable, disable: the entry's name, in any case
   bool json = false;                       // answers and errors as JSON on standard output
   std::optional<std::string> helper_path;  // default: tarnwick-helper.exe beside the client
@@ -46,8 +47,13 @@ enum CliExit : int {
 
 // `args` are the UTF-8 arguments after the program name. Options may stand
 // anywhere, as "--opt value" or "--opt=value"; "--" ends them, so that a name
-// may begin with "-". "help", "--help", "-h" and "/?" ask for the usage text.
-// The error is one line saying what is wrong (for "usage error: ...").
+// may begin with "-" or "/". Commands and option names are taken in any case,
+// as Windows programs take them ("LIST", "--JSON"); a NAME is kept as given.
+// "help", "--help", "-h", "-?", "/?" and "/help" ask for the usage text;
+// "help COMMAND" and "COMMAND --help" for that command's. "version" is
+// "--version". A --helper PATH must be a full path: one relative to the
+// current folder or drive is refused. The error is one line saying what is
+// wrong (for "usage error: ...").
 Result<CliOptions> parse_cli_args(const std::vector<std::string>& args);
 
 // Whether the line asks for JSON output, read before parsing so that even a
@@ -56,6 +62,10 @@ bool wants_json(const std::vector<std::string>& args);
 
 // The --help text, ending with a line feed.
 extern const std::string_view kCliHelp;
+
+// One command's help text ("help list", "list --help"), ending with a line
+// feed.
+std::string_view cli_command_help(CliCommand command);
 
 // "tarnwick-client X.Y.Z.B" (the one version, build number last) and a line feed.
 std::string cli_version_line();

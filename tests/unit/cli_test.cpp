@@ -53,6 +53,13 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
   disable_json.json = true;
   disable_json.verbose = true;
   CliOptions version = options(CliCommand::Version);
+  const auto help_on = [](CliCommand topic) {
+    CliOptions o;
+    o.help_topic = topic;
+    return o;
+  };
+  CliOptions unc_helper = options(CliCommand::List);
+  unc_helper.helper_path = "\\\\server\\share\\h.exe";
   const Case cases[] = {
       {{"list"}, options(CliCommand::List)},
       {{"list", "--json"}, list_json},
@@ -71,13 +78,32 @@ TEST(ClientCliArgs, ParsesCommandsAndOptionsAnywhere) {
       {{"list", "--helper", "C:\\h=d\\h.exe", "--timeout", "30"}, list_attached},
       {{"disable", "--json", "Tool", "--verbose"}, disable_json},
       {{"--version"}, version},
+      {{"version"}, version},
       {{"--help"}, CliOptions{}},
-      {{"list", "-h"}, CliOptions{}},
       {{"bogus", "--help"}, CliOptions{}},
       {{"help"}, CliOptions{}},
       {{"/?"}, CliOptions{}},
-      {{"help", "list"}, CliOptions{}},
+      {{"-?"}, CliOptions{}},
+      {{"/HELP"}, CliOptions{}},
       {{"--version", "--help"}, CliOptions{}},
+      {{"help", "help"}, CliOptions{}},
+      // one command's help
+      {{"list", "-h"}, help_on(CliCommand::List)},
+      {{"help", "list"}, help_on(CliCommand::List)},
+      {{"HELP", "Disable"}, help_on(CliCommand::Disable)},
+      {{"enable", "Tool", "/?"}, help_on(CliCommand::Enable)},
+      {{"--help", "clean"}, help_on(CliCommand::Clean)},
+      {{"help", "version"}, help_on(CliCommand::Version)},
+      // commands and option names in any case, names as given
+      {{"LIST", "--JSON"}, list_json},
+      {{"Disable", "--Json", "Tool", "--VERBOSE"}, disable_json},
+      {{"--TIMEOUT=30", "--Helper=C:\\h=d\\h.exe", "List"}, list_attached},
+      {{"VERSION"}, version},
+      // after "--", help words are names
+      {{"disable", "--", "/?"}, options(CliCommand::Disable, "/?")},
+      {{"disable", "--", "-h"}, options(CliCommand::Disable, "-h")},
+      // a full path of any form (the library decides which it starts elevated)
+      {{"list", "--helper", "\\\\server\\share\\h.exe"}, unc_helper},
   };
   for (const auto& c : cases) {
     const auto parsed = parse_cli_args(c.args);
@@ -95,7 +121,11 @@ TEST(ClientCliArgs, RefusesWhatItCannotRunWithOneLine) {
       {{}, "no command given"},
       {{"--json"}, "no command given"},
       {{"lists"}, "unknown command 'lists'"},
-      {{"LIST"}, "unknown command 'LIST'"},
+      {{"lists"}, "unknown command 'lists'"},
+      {{"help", "bogus"}, "unknown command 'bogus'"},
+      {{"help", "list", "x"}, "unexpected argument 'x'"},
+      {{"version", "x"}, "unexpected argument 'x'"},
+      {{"list", "--JSON=yes"}, "--json takes no value"},
       {{"enable"}, "enable needs the NAME of a startup entry"},
       {{"disable", "--json"}, "disable needs the NAME of a startup entry"},
       {{"list", "--json=yes"}, "--json takes no value"},
@@ -113,7 +143,7 @@ TEST(ClientCliArgs, RefusesWhatItCannotRunWithOneLine) {
       {{"list", "-j"}, "unknown option '-j'"},
       {{"list", "--helper"}, "--helper needs a path"},
       {{"list", "--helper", ""}, "--helper needs a path"},
-      {{"list", "--helper", "a", "--helper", "b"}, "--helper given twice"},
+      {{"list", "--helper", "C:\\a", "--helper", "C:\\b"}, "--helper given twice"},
       {{"list", "--timeout"}, "--timeout needs a number of seconds"},
       {{"list", "--timeout", "5", "--timeout", "6"}, "--timeout given twice"},
       {{"list", "--timeout", "0"}, "--timeout needs whole seconds from 1 to 86400"},
@@ -127,6 +157,21 @@ TEST(ClientCliArgs, RefusesWhatItCannotRunWithOneLine) {
     const auto parsed = parse_cli_args(c.args);
     ASSERT_FALSE(parsed.ok()) << c.error;
     EXPECT_EQ(parsed.error(), c.error);
+  }
+}
+
+TEST(ClientCliArgs, RefusesAHelperPathRelativeToTheCurrentFolderOrDrive) {
+  for (const char* path : {"tarnwick-helper.exe", "bin\\tarnwick-helper.exe", "..\\h.exe", ".\\h.exe",
+                           "\\Tarnwick\\h.exe", "/Tarnwick/h.exe", "C:h.exe", "C:"}) {
+    const auto parsed = parse_cli_args({"--helper", path, "list"});
+    ASSERT_FALSE(parsed.ok()) << path;
+    EXPECT_EQ(parsed.error(),
+              "--helper needs a full path (such as C:\\Program Files\\Tarnwick\\tarnwick-helper.exe), not one "
+              "relative to the current folder: '" +
+                  std::string(path) + "'");
+  }
+  for (const char* path : {"C:\\Program Files\\Tarnwick\\tarnwick-helper.exe", "D:/t/h.exe", "\\\\?\\C:\\t\\h.exe"}) {
+    EXPECT_TRUE(parse_cli_args({"--helper", path, "list"}).ok()) << path;
   }
 }
 
@@ -431,6 +476,14 @@ TEST(ClientCli, PrintsEachAnswerAndSendsTheMatchingRequestsWithTheRightsEachNeed
        {kListRequest, R"({"action":{"action":"startup-hklm-set","args":{"enabled":true,"name":"a\"b"}}})"},
        {Rights::User, Rights::Admin},
        "Enabled a\"b\n"},
+      // already in the state asked for: said so, nothing started elevated
+      {{"disable", "up"}, {helper_said(0, kListing)}, {kListRequest}, {Rights::User}, "Up is disabled already\n"},
+      {{"enable", "Tool"}, {helper_said(0, kListing)}, {kListRequest}, {Rights::User}, "Tool is enabled already\n"},
+      {{"enable", "TOOL", "--json"},
+       {helper_said(0, kListing)},
+       {kListRequest},
+       {Rights::User},
+       "{\"enabled\":true,\"name\":\"Tool\"}\n"},
       {{"clean"},
        {helper_said(0, R"({"status":"ok","data":{"removed_bytes":1288490189}})")},
        {R"({"action":{"action":"clean-system"}})"},
@@ -472,23 +525,28 @@ TEST(ClientCli, ReportsEveryFailureWithItsOwnStatusAsTextOrUnderJsonAsAnObject) 
     int status;
     std::string kind;
     std::string message;
+    // under --json: the nearest names a not-found error from the listing gives
+    std::optional<std::vector<std::string>> nearest = std::nullopt;
   };
   const Case cases[] = {
       {{"disable", "nosuch"},
        {helper_said(0, kListing)},
        3,
        "not-found",
-       "no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)"},
+       "no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)",
+       std::vector<std::string>{}},
       {{"enable", "tol"},
        {helper_said(0, kListing)},
        3,
        "not-found",
-       "no startup entry is named \"tol\"; nearest: \"Tool\""},
+       "no startup entry is named \"tol\"; nearest: \"Tool\"",
+       std::vector<std::string>{"Tool"}},
       {{"enable", "U\x1b"},
        {helper_said(0, kListing)},
        3,
        "not-found",
-       "no startup entry is named \"U\\x1b\"; nearest: \"Up\""},
+       "no startup entry is named \"U\\x1b\"; nearest: \"Up\"",
+       std::vector<std::string>{"Up"}},
       // gone between the listing and the set: the helper's refusal is NotFound too
       {{"disable", "Tool"},
        {helper_said(0, kListing), helper_said(1, R"({"status":"err","error":"unknown HKLM startup entry: Tool"})")},
@@ -549,7 +607,8 @@ TEST(ClientCli, ReportsEveryFailureWithItsOwnStatusAsTextOrUnderJsonAsAnObject) 
     const CliRun json = run(json_args, c.answers);
     EXPECT_EQ(json.status, c.status) << c.message;
     EXPECT_EQ(json.err, "");
-    const nlohmann::json expected = {{"error", {{"kind", c.kind}, {"message", c.message}}}};
+    nlohmann::json expected = {{"error", {{"kind", c.kind}, {"message", c.message}}}};
+    if (c.nearest) expected["error"]["nearest"] = *c.nearest;
     EXPECT_EQ(json.out, expected.dump() + "\n");
   }
 }
@@ -561,7 +620,7 @@ TEST(ClientCli, ANameNotListedStartsNothingElevated) {
 
 TEST(ClientCli, HelpVersionAndUsageErrorsStartNothing) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--help"}, {"-h"}, {"help"}, {"/?"}, {"list", "--help"}, {"--json", "help"}}) {
+           {"--help"}, {"-h"}, {"help"}, {"/?"}, {"-?"}, {"/Help"}, {"--json", "help"}}) {
     const CliRun help = run(args, {});
     EXPECT_EQ(help.status, 0) << args.front();
     EXPECT_EQ(help.out, kCliHelp);
@@ -579,16 +638,31 @@ TEST(ClientCli, HelpVersionAndUsageErrorsStartNothing) {
     EXPECT_NE(std::string(kCliHelp).find(std::string(kind_name(kind))), std::string::npos) << kind_name(kind);
   }
 
+  for (const auto& [args, usage] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"help", "list"}, "usage: tarnwick-client [options] list\n"},
+           {{"Enable", "/?"}, "usage: tarnwick-client [options] enable NAME\n"},
+           {{"disable", "--help"}, "usage: tarnwick-client [options] disable NAME\n"},
+           {{"clean", "-h", "--json"}, "usage: tarnwick-client [options] clean\n"},
+           {{"help", "version"}, "usage: tarnwick-client version\n"}}) {
+    const CliRun help = run(args, {});
+    EXPECT_EQ(help.status, 0) << usage;
+    EXPECT_TRUE(help.out.starts_with(usage)) << help.out;
+    EXPECT_NE(help.out, kCliHelp);
+    EXPECT_FALSE(help.runner_options.has_value());
+  }
+
   const CliRun none = run({}, {});
   EXPECT_EQ(none.status, 2);
   EXPECT_EQ(none.err, kCliHelp);
   EXPECT_EQ(none.out, "");
 
-  const CliRun version = run({"--version"}, {});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("tarnwick-client [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n")))
-      << version.out;
-  EXPECT_FALSE(version.runner_options.has_value());
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--version"}, {"version"}}) {
+    const CliRun version = run(args, {});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("tarnwick-client [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
+    EXPECT_FALSE(version.runner_options.has_value());
+  }
 }
 
 TEST(ClientCli, DescribesEveryKindOfErrorAndGivesEachItsOwnStatus) {

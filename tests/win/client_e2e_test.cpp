@@ -77,6 +77,12 @@ TEST_F(ClientExe, DisableThenListShowsItOffAndEnableTurnsItBackOn) {
   EXPECT_EQ(enabled.standard_output, "Enabled Tool\n");
   EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x02"s + std::string(11, '\0')}));
   EXPECT_NE(client(L"list").standard_output.find("Tool   on     C:\\Tools\\tool.exe /quiet\n"), std::string::npos);
+
+  // Already on: said so, and the stored state stays as it is.
+  const HelperRun again = client(L"ENABLE tool");
+  EXPECT_EQ(again.exit_code, 0u);
+  EXPECT_EQ(again.standard_output, "Tool is enabled already\n");
+  EXPECT_EQ(approved_value_stored(L"Tool"), (StoredValue{REG_BINARY, "\x02"s + std::string(11, '\0')}));
 }
 
 TEST_F(ClientExe, ANameWithQuotesBackslashesAndUnicodeReachesTheHelperIntact) {
@@ -111,7 +117,7 @@ TEST_F(ClientExe, ANameNotListedIsNotFoundWithTheNearestNamesAndChangesNothing) 
   EXPECT_EQ(json.standard_error, "");
   EXPECT_EQ(
       json.standard_output,
-      R"j({"error":{"kind":"not-found","message":"no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)"}})j"
+      R"j({"error":{"kind":"not-found","message":"no startup entry is named \"nosuch\" ('tarnwick-client list' shows them)","nearest":[]}})j"
       "\n");
   EXPECT_FALSE(approved_key_exists());
 }
@@ -186,7 +192,7 @@ TEST_F(ClientExe, HelpVersionTimeoutAndUsageErrors) {
   EXPECT_EQ(none.exit_code, 2u);
   EXPECT_EQ(none.standard_output, "");
   EXPECT_EQ(none.standard_error.substr(0, 36), "usage: tarnwick-client [options] lis");
-  for (const wchar_t* help : {L"--help", L"help", L"/?", L"-h"}) {
+  for (const wchar_t* help : {L"--help", L"help", L"/?", L"-h", L"-?", L"/HELP"}) {
     const HelperRun run = client(help);
     EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(run.standard_output.substr(0, 36), "usage: tarnwick-client [options] lis");
@@ -198,6 +204,13 @@ TEST_F(ClientExe, HelpVersionTimeoutAndUsageErrors) {
 
   const HelperRun timeout = client(L"--timeout=30 list --json");
   EXPECT_EQ(timeout.exit_code, 0u) << timeout.standard_error;
+  const HelperRun list_help = client(L"LIST --Help");
+  EXPECT_EQ(list_help.exit_code, 0u);
+  EXPECT_EQ(list_help.standard_output.substr(0, 38), "usage: tarnwick-client [options] list\n");
+  const HelperRun relative = client(L"--helper tarnwick-helper.exe list");
+  EXPECT_EQ(relative.exit_code, 2u);
+  EXPECT_TRUE(relative.standard_error.starts_with("tarnwick-client: usage error: --helper needs a full path"))
+      << relative.standard_error;
   const HelperRun bad = client(L"list --timeout=0 --json");
   EXPECT_EQ(bad.exit_code, 2u);
   EXPECT_EQ(bad.standard_output,
