@@ -113,7 +113,7 @@ try {
   $files = $directFiles + $folders * $filesPerFolder
   $template = Join-Path $work 'template'
   New-Item -ItemType Directory -Path $template | Out-Null
-  $payload = [byte[]]::new($fileBytes); [Array]::Fill($payload, [byte][char]'x')
+  $payload = [byte[]](@([byte][char]'x') * $fileBytes)
   for ($i = 1; $i -le $directFiles; $i++) { [IO.File]::WriteAllBytes((Join-Path $template "file$i.tmp"), $payload) }
   for ($d = 1; $d -le $folders; $d++) {
     $folder = New-Item -ItemType Directory -Path (Join-Path $template "folder$d")
