@@ -185,12 +185,14 @@ TEST(RunFolder, GrantsOnlyTheIdentityThatReadsIt) {
   if (running_under_wine()) GTEST_SKIP() << "Wine keeps no access lists on the folders it creates";
   auto created = client::RunFolder::create();
   ASSERT_TRUE(created.ok()) << created.error().message;
-  // The client's own handle carries no READ_CONTROL; one opened again
-  // through it does (the folder shares read and write, and READ_CONTROL
-  // asks for neither).
-  const win::UniqueFile readable(::ReOpenFile(created.value().folder_handle(), READ_CONTROL,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              FILE_FLAG_BACKUP_SEMANTICS));
+  // The client's own handle carries no READ_CONTROL: the folder is opened
+  // again by its path (which cannot change while the client holds it), for
+  // READ_CONTROL alone, which no share mode withholds.
+  const std::wstring& response = created.value().response_path();
+  const std::wstring folder = response.substr(0, response.find_last_of(L'\\'));
+  const win::UniqueFile readable(::CreateFileW(folder.c_str(), READ_CONTROL,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   ASSERT_TRUE(readable) << ::GetLastError();
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_EQ(::GetSecurityInfo(readable.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
