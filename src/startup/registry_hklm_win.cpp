@@ -15,9 +15,11 @@
 #include "startup/registry_value_text.hpp"
 #include "startup/registry_hklm_win.hpp"
 
-// KEY_WOW64_64KEY below names the 64-bit view for every caller, but a 32-bit
-// process would still be redirected elsewhere (System32, for one): the helper
-// is a 64-bit program only.
+// The native paths below are the 64-bit registry view for a 64-bit process:
+// the registry redirector (the WOW6432Node keys) and KEY_WOW64_64KEY, which
+// only ADVAPI32's Reg* functions read, belong to 32-bit processes under
+// WOW64. The helper is a 64-bit program only, so it sees the 64-bit keys
+// and the real System32.
 static_assert(sizeof(void*) == 8, "tarnwick-helper must be built as a 64-bit Windows program");
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR unit);  // ntdll
@@ -58,11 +60,10 @@ char16_t system_upcase(char16_t unit) {
 Err<OsError> os_error(DWORD code) { return Err{OsError{static_cast<std::uint32_t>(code)}}; }
 Err<OsError> os_error_of(NTSTATUS status) { return os_error(::RtlNtStatusToDosError(status)); }
 
-// Each key is opened with the one right its use needs, always in the 64-bit
-// registry view, whatever the process or the caller.
-constexpr ACCESS_MASK kReadValues = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // NtEnumerateValueKey
-constexpr ACCESS_MASK kWriteValue = KEY_SET_VALUE | KEY_WOW64_64KEY;    // NtSetValueKey
-constexpr ACCESS_MASK kAddSubkey = KEY_CREATE_SUB_KEY | KEY_WOW64_64KEY;
+// Each key is opened with the one right its use needs.
+constexpr ACCESS_MASK kReadValues = KEY_QUERY_VALUE;  // NtEnumerateValueKey
+constexpr ACCESS_MASK kWriteValue = KEY_SET_VALUE;    // NtSetValueKey
+constexpr ACCESS_MASK kAddSubkey = KEY_CREATE_SUB_KEY;
 
 OBJECT_ATTRIBUTES key_attributes(UNICODE_STRING& name, HANDLE root) {
   OBJECT_ATTRIBUTES attributes;

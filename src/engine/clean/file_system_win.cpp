@@ -24,6 +24,13 @@ Result<std::unique_ptr<OpenEntry>, OsError> WinFileSystem::open_target(std::u16s
       std::make_unique<WinOpenEntry>(std::move(handle), std::move(volume), ListsThrough::OwnHandle));
 }
 
+// Gives the rest of this time slice to another thread ready on the same
+// processor, if there is one, and nothing more: with none ready (the usual
+// case on a machine with several cores) it returns at once. So the tries on
+// a sharing violation or a folder not yet empty wait for no other program:
+// they let a handle closed or a deletion finished by a thread already
+// running meanwhile be seen, and end within microseconds otherwise. By
+// design: the helper never sleeps on another program's file.
 void WinFileSystem::pause_before_retry() { ::SwitchToThread(); }
 
 }  // namespace tarnwick::clean

@@ -12,16 +12,10 @@ namespace tarnwick::clean::nt {
 // it only for newer targets than this build names.
 inline constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
+// Its flags, and the order they are tried in, are in volume_answers.hpp.
 struct FileDispositionInfoEx {
   DWORD flags;
 };
-
-inline constexpr DWORD kDispositionDelete = 0x1;
-inline constexpr DWORD kDispositionPosixSemantics = 0x2;
-inline constexpr DWORD kDispositionIgnoreReadonly = 0x10;
-// The name goes at once, open handles elsewhere notwithstanding, and a
-// read-only file goes too.
-inline constexpr DWORD kPosixDeleteFlags = kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadonly;
 
 // FileStatInformation (Windows 10 1709 and later, where the file system
 // takes it): attributes, reparse tag, link count and sizes in one query.
@@ -41,17 +35,7 @@ struct FileStatInformation {
   ACCESS_MASK effective_access;
 };
 
-inline constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
-inline constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
-inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
-inline constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 inline constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
-
-// How a system or a file system says it does not take an information class.
-constexpr bool class_refused(NTSTATUS status) {
-  return status == kStatusNotImplemented || status == kStatusInvalidInfoClass || status == kStatusInvalidParameter ||
-         status == kStatusNotSupported;
-}
 
 inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

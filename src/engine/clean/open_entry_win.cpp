@@ -32,7 +32,9 @@ bool single_entry_name(std::u16string_view name) {
 // Opens `name` relative to the folder handle `parent`; an empty name opens
 // the entry of `parent` itself again. A link at the name is opened as the
 // link (FILE_OPEN_REPARSE_POINT). Any other name that is not one entry's
-// (single_entry_name) is refused.
+// (single_entry_name) is refused. No FILE_OPEN_FOR_BACKUP_INTENT: the helper
+// holds no backup or restore privilege enabled, so the flag would grant
+// nothing; what it may delete is what Administrators may delete.
 Result<RelativeOpen, OsError> open_relative_status(HANDLE parent, std::u16string_view name, ACCESS_MASK access,
                                                    ULONG options) {
   if (!name.empty() && !single_entry_name(name)) return Err{OsError{ERROR_INVALID_NAME}};
@@ -43,9 +45,8 @@ Result<RelativeOpen, OsError> open_relative_status(HANDLE parent, std::u16string
   InitializeObjectAttributes(&object_attributes, &object_name, OBJ_CASE_INSENSITIVE, parent, nullptr);
   IO_STATUS_BLOCK io_status{};
   HANDLE handle = nullptr;
-  const NTSTATUS status =
-      ::NtOpenFile(&handle, access, &object_attributes, &io_status, nt::kShareAll,
-                   options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT);
+  const NTSTATUS status = ::NtOpenFile(&handle, access, &object_attributes, &io_status, nt::kShareAll,
+                                       options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT);
   RelativeOpen opened;
   opened.status = status;
   if (NT_SUCCESS(status)) opened.handle = win::UniqueKernelHandle(handle);
@@ -73,7 +74,9 @@ Result<EntryAttributes, OsError> query_entry(HANDLE handle, VolumeFacts& volume)
                              static_cast<std::uint64_t>(stat.end_of_file.QuadPart),
                              static_cast<std::uint64_t>(stat.allocation_size.QuadPart)};
     }
-    if (!nt::class_refused(status)) return Err{OsError{::RtlNtStatusToDosError(status)}};
+    if (!info_class_refused(static_cast<std::uint32_t>(status))) {
+      return Err{OsError{::RtlNtStatusToDosError(status)}};
+    }
     volume.stat_query_refused = true;
   }
   FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -89,22 +92,29 @@ Result<EntryAttributes, OsError> query_entry(HANDLE handle, VolumeFacts& volume)
                          static_cast<std::uint64_t>(standard.AllocationSize.QuadPart)};
 }
 
-// Marks an open entry for deletion: POSIX semantics (the name goes at once,
-// a read-only file too) unless the volume is known to refuse them, then the
-// classic disposition (the name goes when the last handle closes).
-Result<Done, OsError> mark_open_entry(HANDLE handle, VolumeFacts& volume) {
-  if (!volume.posix_delete_refused) {
-    nt::FileDispositionInfoEx posix{nt::kPosixDeleteFlags};
-    if (::SetFileInformationByHandle(handle, nt::kFileDispositionInfoEx, &posix, sizeof posix)) return Done{};
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_PARAMETER) {
-      return Err{OsError{error}};
-    }
-    volume.posix_delete_refused = true;
+// The two dispositions on one handle, for mark_with_disposition, which
+// decides which to try.
+class HandleDisposition final : public DispositionCalls {
+ public:
+  explicit HandleDisposition(HANDLE handle) : handle_(handle) {}
+  std::uint32_t set_disposition_ex(std::uint32_t flags) override {
+    nt::FileDispositionInfoEx disposition{flags};
+    if (::SetFileInformationByHandle(handle_, nt::kFileDispositionInfoEx, &disposition, sizeof disposition)) return 0;
+    return ::GetLastError();
   }
-  FILE_DISPOSITION_INFO classic{TRUE};
-  if (::SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic)) return Done{};
-  return Err{OsError{::GetLastError()}};
+  std::uint32_t set_classic_disposition() override {
+    FILE_DISPOSITION_INFO classic{TRUE};
+    if (::SetFileInformationByHandle(handle_, FileDispositionInfo, &classic, sizeof classic)) return 0;
+    return ::GetLastError();
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+Result<Done, OsError> mark_open_entry(HANDLE handle, VolumeFacts& volume) {
+  HandleDisposition calls(handle);
+  return mark_with_disposition(volume, calls);
 }
 
 bool is_dot_or_dot_dot(std::u16string_view name) { return name == u"." || name == u".."; }

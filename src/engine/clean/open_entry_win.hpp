@@ -7,23 +7,10 @@
 #include <string_view>
 
 #include "engine/clean/file_system.hpp"
+#include "engine/clean/volume_answers.hpp"
 #include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::clean {
-
-// What the deletion learns of the volume of a target while it works there,
-// so that a call the file system refuses is tried once per target, not once
-// per file. Everything below a target is on its volume: a mount point is a
-// link, never entered.
-struct VolumeFacts {
-  // FileDispositionInfoEx with POSIX semantics was refused (Wine, FAT, older
-  // Windows): from then on the classic disposition, or an open that carries
-  // the deletion, is used at once.
-  bool posix_delete_refused = false;
-  // FileStatInformation was refused (Wine 8, older Windows, some file
-  // systems): from then on FileAttributeTagInfo and FileStandardInfo.
-  bool stat_query_refused = false;
-};
 
 // Whether an entry's own handle carries the right to list it (a target,
 // opened as a folder to be listed) or a listing reopens it (a child, opened
@@ -47,7 +34,7 @@ class WinOpenEntry final : public OpenEntry {
   // NtOpenFile relative to this handle, with FILE_OPEN_REPARSE_POINT.
   Result<std::unique_ptr<OpenEntry>, OsError> open_child(std::u16string_view name) override;
   // FileDispositionInfoEx with POSIX semantics; FileDispositionInfo where
-  // the volume does not take that class.
+  // the volume does not take them (mark_with_disposition's order).
   Result<Done, OsError> mark_for_deletion() override;
   // See the definition: one open with FILE_NON_DIRECTORY_FILE, one query,
   // the disposition (carried by the open where POSIX is refused), one close.
