@@ -158,7 +158,7 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights ri
     auto safe = refuse_replaceable_helper(helper.value());
     if (!safe) return Err{std::move(safe).error()};
   }
-  auto folder = RunFolder::create();
+  auto folder = RunFolder::create(options_.allow_replaceable_helper);
   if (!folder) return Err{std::move(folder).error()};
 
   // The request is hexadecimal digits and the path cannot hold a quote, so

@@ -1,12 +1,13 @@
 #pragma once
 
 // The helper started on Windows, the way every app should: a fresh response
-// folder under the user's %LOCALAPPDATA% with an unpredictable name, the
-// response file created empty in it before the launch, the helper started
-// with the rights its request needs (CreateProcessW for a listing,
-// ShellExecuteExW "runas" for a change unless elevating is off), a hidden
-// window, a wait with a time limit, and the folder removed once the helper
-// has ended. Windows builds only (helper_runner_win.cpp).
+// folder with an unpredictable name (RunFolder: under the user's
+// %LOCALAPPDATA%, or for a caller that holds Administrators in a folder only
+// administrators can change), the response file created empty in it before
+// the launch, the helper started with the rights its request needs
+// (CreateProcessW for a listing, ShellExecuteExW "runas" for a change unless
+// elevating is off), a hidden window, a wait with a time limit, and the
+// folder removed once the helper has ended. Windows builds only (helper_runner_win.cpp).
 
 #include <windows.h>
 
@@ -36,8 +37,11 @@ struct LaunchOptions {
   // is itself elevated), it is refused when the user without those rights
   // could replace it: the exe or a folder above it owned by that user, or
   // letting them write, delete, add beside it, change its permissions or
-  // take it over. True skips that check: for development and tests only
-  // (under Wine every file is the user's).
+  // take it over. Likewise a caller that holds Administrators refuses to
+  // make its run folder where that user could change a folder from the
+  // volume's root down, or on a volume without access lists. True skips
+  // both checks: for development and tests only (under Wine every file is
+  // the user's).
   bool allow_replaceable_helper = false;
   HWND owner_window = nullptr;  // owner of the consent prompt
 };

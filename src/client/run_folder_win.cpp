@@ -10,8 +10,11 @@
 #include <string_view>
 
 #include "client/helper_runner_win.hpp"
+#include "client/run_base.hpp"
+#include "client/run_base_win.hpp"
 #include "client/token_win.hpp"
 #include "common/hex.hpp"
+#include "common/utf.hpp"
 #include "platform/win/os_error_text_win.hpp"
 #include "platform/win/system_text_win.hpp"
 #include "platform/win/wide_win.hpp"
@@ -86,18 +89,26 @@ class LocalDescriptor {
   PSECURITY_DESCRIPTOR descriptor_;
 };
 
-// The run folder's security: a protected list (nothing inherited from the
-// folder above) granting full control to the one identity that will use it,
-// and to what is created inside.
-Outcome<std::wstring> run_folder_sddl() {
-  // An elevated client's helper writes as that client, which holds
-  // Administrators; the user's unelevated processes do not. The owner is
-  // Administrators too: an owner may always change the list.
-  if (process_is_elevated()) return std::wstring(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
-  // An unelevated client's helper writes as that user: nobody else needs in.
+// Where the run folder goes and its security: a protected list (nothing
+// inherited from the folder above) granting full control to the one
+// identity that will use it, and to what is created inside (run_base.hpp).
+Outcome<RunFolderPlan> run_folder_plan() {
+  if (process_is_administrator()) return plan_run_folder(true, "");
   const auto user = process_user_sid();
   if (!user) return launch_failed("cannot read this user's identity", ::GetLastError());
-  return L"D:P(A;OICI;FA;;;" + *user + L")";
+  return plan_run_folder(false, utf16_to_utf8_lossy(win::as_utf16(*user)));
+}
+
+// The folder the run folder is made in, open to add a folder to it.
+Outcome<OpenFolder> open_base(RunBase base, bool allow_changeable_base) {
+  if (base == RunBase::WindowsDirectory) return open_administrators_run_base(allow_changeable_base);
+  auto path = local_app_data();
+  if (!path) return Err{std::move(path).error()};
+  win::UniqueFile handle(::CreateFileW(path.value().c_str(), FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return launch_failed("cannot open the local application data folder", ::GetLastError());
+  return OpenFolder{std::move(handle), std::move(path).value()};
 }
 
 // Creates `name` inside the folder `parent` through the native call that
@@ -140,27 +151,25 @@ void delete_through(HANDLE handle) {
 
 }  // namespace
 
-Outcome<RunFolder> RunFolder::create() {
-  auto base = local_app_data();
-  if (!base) return Err{std::move(base).error()};
+Outcome<RunFolder> RunFolder::create(bool allow_changeable_base) {
+  auto plan = run_folder_plan();
+  if (!plan) return Err{std::move(plan).error()};
   auto name = random_name();
   if (!name) return Err{std::move(name).error()};
-  auto sddl = run_folder_sddl();
-  if (!sddl) return Err{std::move(sddl).error()};
   PSECURITY_DESCRIPTOR raw_descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.value().c_str(), SDDL_REVISION_1, &raw_descriptor,
+  const std::wstring sddl(plan.value().sddl.begin(), plan.value().sddl.end());  // ASCII
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &raw_descriptor,
                                                               nullptr)) {
     return launch_failed("cannot make the response folder's access list", ::GetLastError());
   }
   const LocalDescriptor descriptor(raw_descriptor);
 
-  const win::UniqueFile above(::CreateFileW(base.value().c_str(), FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!above) return launch_failed("cannot open the local application data folder", ::GetLastError());
+  const auto base = open_base(plan.value().base, allow_changeable_base);
+  if (!base) return Err{base.error()};
+  const HANDLE above = base.value().handle.get();
   // Not sharing delete: while it is open nobody renames or removes it, nor
   // renames a folder above it.
-  auto folder = create_inside(above.get(), name.value(), DELETE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
+  auto folder = create_inside(above, name.value(), DELETE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_DIRECTORY_FILE, descriptor.get());
   if (!folder) return launch_failed("cannot create the response folder", folder.error());
   auto response = create_inside(folder.value().get(), L"response.json", GENERIC_READ | DELETE,

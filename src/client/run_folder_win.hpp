@@ -9,16 +9,22 @@
 
 namespace tarnwick::client {
 
-// The folder of one run, %LOCALAPPDATA%\tarnwick-run-<32 random hex digits>,
+// The folder of one run, <base>\tarnwick-run-<32 random hex digits>,
 // holding response.json, so that the answer is read from the very file the
 // helper was given:
+// - the base is where nobody but the identity the helper writes as can
+//   change anything (run_base.hpp): for a client that holds Administrators,
+//   tarnwick-runs in the system's Windows directory, checked from the
+//   volume's root down; for any other client, the user's own
+//   %LOCALAPPDATA%;
 // - the folder is created, and the file in it, through handles (relative to
 //   the handle of the folder above), each only if nothing is there yet;
 // - the folder gets a protected access list granting only the identity that
 //   will write and read the file: Administrators and SYSTEM, owned by
-//   Administrators, for an elevated client (whose helper writes as that
-//   client), so that the user's unelevated processes cannot add, remove or
-//   replace anything in it; the user alone for an unelevated one;
+//   Administrators, for a client that holds Administrators (whose helper
+//   writes as that client), so that the user's processes without those
+//   rights cannot add, remove or replace anything in it; the user alone for
+//   any other;
 // - both stay open, the folder without sharing delete, so that neither it
 //   nor a folder above it can be renamed or removed while the run lasts;
 // - the helper is given the folder's final path (links resolved), so no link
@@ -27,7 +33,11 @@ namespace tarnwick::client {
 //   way out; no path is opened again.
 class RunFolder {
  public:
-  static Outcome<RunFolder> create();
+  // `allow_changeable_base`: a client that holds Administrators uses a base
+  // that its user's processes without those rights could change (for
+  // development only: under Wine every file is the user's); see
+  // open_checked_folder.
+  static Outcome<RunFolder> create(bool allow_changeable_base);
 
   RunFolder(RunFolder&& other) noexcept = default;
   RunFolder& operator=(RunFolder&&) = delete;

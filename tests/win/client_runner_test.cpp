@@ -71,7 +71,7 @@ TEST_P(ClientRunner, TheHelperGetsTheRequestAndAnEmptyResponseFileInAFreshUnpred
   std::smatch second_match;
   ASSERT_TRUE(std::regex_match(report, first_match, shape)) << report;
   ASSERT_TRUE(std::regex_match(second_report, second_match, shape)) << second_report;
-  const std::wstring base = local_app_data();
+  const std::wstring base = run_base_of_this_process();
   EXPECT_EQ(first_match[1].str(), std::string(base.begin(), base.end()));  // ASCII in the test prefix
   EXPECT_NE(first_match[2].str(), second_match[2].str());
 }

@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 #include "client/helper_runner_win.hpp"
+#include "client/run_base.hpp"
+#include "client/token_win.hpp"
 #include "platform/win/unique_handle_win.hpp"
 
 namespace tarnwick::test {
@@ -20,15 +22,30 @@ std::wstring local_app_data() {
   return path;
 }
 
+std::wstring administrators_run_base() {
+  wchar_t buffer[MAX_PATH + 1];
+  const UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) throw std::runtime_error("GetSystemWindowsDirectoryW failed");
+  std::wstring path(buffer, length);
+  if (path.back() != L'\\') path.push_back(L'\\');
+  return path + std::wstring(client::kRunBaseName.begin(), client::kRunBaseName.end());
+}
+
+std::wstring run_base_of_this_process() {
+  return client::process_is_administrator() ? administrators_run_base() : local_app_data();
+}
+
 std::vector<std::wstring> run_folders() {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data{};
-  const std::wstring pattern = local_app_data() + L"\\" + client::kRunFolderPrefix + L"*";
-  win::UniqueFind find(::FindFirstFileW(pattern.c_str(), &data));
-  if (!find) return names;
-  do {
-    names.emplace_back(data.cFileName);
-  } while (::FindNextFileW(find.get(), &data));
+  for (const std::wstring& base : {local_app_data(), administrators_run_base()}) {
+    WIN32_FIND_DATAW data{};
+    const std::wstring pattern = base + L"\\" + client::kRunFolderPrefix + L"*";
+    win::UniqueFind find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) continue;
+    do {
+      names.emplace_back(data.cFileName);
+    } while (::FindNextFileW(find.get(), &data));
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
