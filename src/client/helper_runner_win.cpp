@@ -161,7 +161,8 @@ void WinHelperRunner::hand_to_waiter(std::unique_ptr<StillGoing> run) noexcept {
     return;
   }
   const HMODULE module = run->module;
-  const HANDLE thread = ::CreateThread(nullptr, 64 * 1024, &WinHelperRunner::finish_when_ended, run.get(),
+  constexpr SIZE_T kWaiterStack = SIZE_T{64} * 1024;  // it only waits and closes
+  const HANDLE thread = ::CreateThread(nullptr, kWaiterStack, &WinHelperRunner::finish_when_ended, run.get(),
                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (thread == nullptr) {
     ::FreeLibrary(module);
