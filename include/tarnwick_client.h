@@ -24,7 +24,8 @@
  * has exited or the client's time limit has passed (10 minutes unless
  * options say otherwise); run them on a worker thread, not on a UI thread,
  * whose window would stop responding meanwhile. A client is used by one
- * thread at a time: calls on one client must not overlap. Separate clients
+ * thread at a time: calls on one client must not overlap (except
+ * tarnwick_cancel_wait, made for another thread). Separate clients
  * may be used from separate threads at once. tarnwick_status_name and
  * tarnwick_version may be called from any thread at any time.
  *
@@ -108,7 +109,8 @@ typedef struct tarnwick_startup_entry {
    free it with tarnwick_client_destroy. On error *client is NULL. */
 TARNWICK_API tarnwick_status tarnwick_client_create(const tarnwick_options* options, tarnwick_client** client);
 
-/* Frees a client and its last error. NULL does nothing. */
+/* Frees a client and its last error. NULL does nothing. Never waits for a
+   helper still running: see "Runs that outlive their call" below. */
 TARNWICK_API void tarnwick_client_destroy(tarnwick_client* client);
 
 /* Lists the machine-wide Run entries. On success *entries points at *count
@@ -150,6 +152,55 @@ TARNWICK_API const char* tarnwick_status_name(tarnwick_status status);
 
 /* The DLL's version, "MAJOR.MINOR.PATCH". Static: never freed. */
 TARNWICK_API const char* tarnwick_version(void);
+
+/* Runs that outlive their call. A call that returns TARNWICK_STILL_RUNNING
+   leaves its helper running: it may still change things, and its answer is
+   not read. Until that helper has exited, the client holds its process, its
+   run folder and its response file open (the folder cannot be renamed or
+   removed, the file not replaced), whatever the app does next: later calls,
+   and tarnwick_client_destroy, which does not wait but hands them to a
+   waiter thread of the DLL that closes them and removes the folder when the
+   helper exits (the DLL stays loaded until then, even after FreeLibrary).
+   The folder of a run whose client ended first (the app exited) is removed
+   by a later client once nothing holds it.
+
+   The helper is named by a full path (tarnwick_options.helper_path: "C:\..."
+   or "\\server\share\..."); a relative one makes tarnwick_client_create
+   return TARNWICK_INVALID_ARGUMENT, never a lookup through the current
+   folder. A start with administrator rights also refuses (as
+   TARNWICK_LAUNCH_FAILED) a network path and a drive letter that the user
+   alone defined (subst, a mapped drive), and the exe is held open, shared
+   for reading only, from its check until its process has started. */
+
+/* The process id of this client's latest helper still running (one whose
+   call returned TARNWICK_STILL_RUNNING and that has not exited yet), 0 when
+   none is, or for a NULL client. Like a call: from the thread that uses the
+   client. */
+TARNWICK_API uint32_t tarnwick_running_helper_process_id(tarnwick_client* client);
+
+/* timeout_ms for tarnwick_wait_for_helpers: wait until they exit or a cancel. */
+#define TARNWICK_WAIT_WITHOUT_LIMIT 0xFFFFFFFFu
+
+/* Waits up to timeout_ms milliseconds (0: does not wait) for every helper of
+   this client still running, removing the folder of each that exits (their
+   answers are not read: list again to see where things stand).
+   TARNWICK_OK when none is still running; TARNWICK_STILL_RUNNING when one
+   is at the limit or the wait was cancelled (tarnwick_cancel_wait); a NULL
+   client is TARNWICK_INVALID_ARGUMENT. Blocks (see Threads). */
+TARNWICK_API tarnwick_status tarnwick_wait_for_helpers(tarnwick_client* client, uint32_t timeout_ms);
+
+/* Ends the waiting of the call in progress on this client
+   (tarnwick_list_startup_entries, tarnwick_set_startup_enabled,
+   tarnwick_clean_system, tarnwick_wait_for_helpers) at once: it returns
+   TARNWICK_STILL_RUNNING as if its time limit had passed. It may be called
+   from any thread while the client exists (not during or after
+   tarnwick_client_destroy), and returns at once.
+   What it does not do: it does not stop the helper, which goes on and may
+   still change things (an app without administrator rights cannot end a
+   helper that has them); it does not close a consent prompt already shown
+   (the call's wait ends as soon as the prompt is answered); and it does
+   nothing to a call begun after it. NULL does nothing. */
+TARNWICK_API void tarnwick_cancel_wait(tarnwick_client* client);
 
 #ifdef __cplusplus
 }

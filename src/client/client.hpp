@@ -17,9 +17,10 @@
 //
 // A helper still running at the limit is the outcome StillRunning, never a
 // failure: it may still change things. The error carries its process id; the
-// runner keeps its response folder until it ends (WinHelperRunner::wait_for_
-// still_running waits for it); its answer is not read, so list again to see
-// where things stand.
+// runner holds its process, response folder and file until it ends, even
+// past the runner's own end (WinHelperRunner::wait_for_still_running waits
+// for it, cancel_wait ends a wait from another thread); its answer is not
+// read, so list again to see where things stand.
 
 #include <cstdint>
 #include <string>

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "client/drive_map_win.hpp"
+#include "client/helper_path.hpp"
 #include "client/replaceable_helper_win.hpp"
 #include "client/run_folder_win.hpp"
 #include "client/token_win.hpp"
@@ -126,35 +128,112 @@ std::wstring helper_beside_this_program() {
 struct WinHelperRunner::StillGoing {
   win::UniqueKernelHandle process;
   RunFolder folder;
+  HMODULE module = nullptr;  // a waiter's reference on the module holding this code
 };
 
-WinHelperRunner::WinHelperRunner(LaunchOptions options) : options_(std::move(options)) {}
+WinHelperRunner::WinHelperRunner(LaunchOptions options)
+    : options_(std::move(options)), cancel_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+void WinHelperRunner::CloseHandleOf::operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
 
 WinHelperRunner::~WinHelperRunner() {
-  wait_for_still_running(std::chrono::milliseconds(0));
-  for (const auto& run : still_going_) run->folder.keep();
+  forget_ended();
+  for (auto& run : still_going_) hand_to_waiter(std::move(run));
+}
+
+DWORD WINAPI WinHelperRunner::finish_when_ended(void* parameter) noexcept {
+  auto* run = static_cast<StillGoing*>(parameter);
+  ::WaitForSingleObject(run->process.get(), INFINITE);
+  const HMODULE module = run->module;
+  delete run;  // closes the handles; the file and the folder go with them
+  // The documented way for a thread to drop the last reference on the DLL
+  // it runs in: no code of it runs after the reference is gone.
+  ::FreeLibraryAndExitThread(module, 0);
+  return 0;
+}
+
+void WinHelperRunner::hand_to_waiter(std::unique_ptr<StillGoing> run) noexcept {
+  // A reference on the module holding finish_when_ended (the DLL, or the
+  // program that links this library), dropped by the waiter as it ends.
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&WinHelperRunner::finish_when_ended), &run->module)) {
+    static_cast<void>(run.release());  // no waiter may run: the handles stay open until the process ends
+    return;
+  }
+  const HMODULE module = run->module;
+  constexpr SIZE_T kWaiterStack = SIZE_T{64} * 1024;  // it only waits and closes
+  const HANDLE thread = ::CreateThread(nullptr, kWaiterStack, &WinHelperRunner::finish_when_ended, run.get(),
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) {
+    ::FreeLibrary(module);
+    static_cast<void>(run.release());  // as above: held until the process ends
+    return;
+  }
+  static_cast<void>(run.release());  // the waiter owns it now
+  ::CloseHandle(thread);
+}
+
+void WinHelperRunner::forget_ended() {
+  // An ended helper's folder goes with its entry; a failed wait keeps it.
+  std::erase_if(still_going_, [](const std::unique_ptr<StillGoing>& run) {
+    return ::WaitForSingleObject(run->process.get(), 0) == WAIT_OBJECT_0;
+  });
+}
+
+void WinHelperRunner::cancel_wait() noexcept {
+  if (cancel_) ::SetEvent(cancel_.get());
+}
+
+std::uint32_t WinHelperRunner::still_running_process_id() {
+  forget_ended();
+  return still_going_.empty() ? 0 : ::GetProcessId(still_going_.back()->process.get());
 }
 
 bool WinHelperRunner::wait_for_still_running(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  std::erase_if(still_going_, [&](const std::unique_ptr<StillGoing>& run) {
+  if (cancel_) ::ResetEvent(cancel_.get());
+  const bool no_limit = limit == kNoLimit;
+  // Bounded by the longest finite wait there is, so the deadline cannot overflow.
+  const auto bounded = std::clamp(limit, std::chrono::milliseconds(0), std::chrono::milliseconds(INFINITE - 1));
+  const auto deadline = std::chrono::steady_clock::now() + (no_limit ? std::chrono::milliseconds(0) : bounded);
+  for (const auto& run : still_going_) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    const auto wait = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INFINITE - 1);
-    // An ended helper's folder goes with its entry; a failed wait keeps it.
-    return ::WaitForSingleObject(run->process.get(), static_cast<DWORD>(wait)) == WAIT_OBJECT_0;
-  });
+    const auto wait = no_limit ? INFINITE : std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INFINITE - 1);
+    const HANDLE handles[] = {run->process.get(), cancel_.get()};
+    const DWORD waited = ::WaitForMultipleObjects(cancel_ ? 2 : 1, handles, FALSE, static_cast<DWORD>(wait));
+    if (waited != WAIT_OBJECT_0) break;  // the limit, a cancel, or a failed wait: the rest are not waited for
+  }
+  forget_ended();
   return still_going_.empty();
 }
 
 Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights rights) {
-  wait_for_still_running(std::chrono::milliseconds(0));
+  if (cancel_) ::ResetEvent(cancel_.get());
+  forget_ended();
+  if (!is_full_path(win::as_utf16(options_.helper_path))) {
+    return client_error(ErrorKind::LaunchFailed, "the helper path " + path_text(options_.helper_path) +
+                                                     " is not a full path (C:\\...\\tarnwick-helper.exe); it is "
+                                                     "never looked up through the current folder");
+  }
   auto helper = full_path(options_.helper_path);
   if (!helper) return Err{std::move(helper).error()};
   const LaunchMethod method = launch_method(rights, options_.elevate);
+  const bool with_admin_rights = method == LaunchMethod::ShellRunas || process_is_elevated();
+  // Started with administrator rights, the path must name for that start the
+  // file checked here: not a network share, not a drive letter this user
+  // alone can point elsewhere.
+  if (with_admin_rights) {
+    auto local = refuse_per_user_location(helper.value());
+    if (!local) return Err{std::move(local).error()};
+  }
+  // Held open from the check until the process has started, sharing read
+  // alone: meanwhile nobody writes, renames, removes or replaces the exe.
+  win::UniqueFile held_helper(::CreateFileW(helper.value().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held_helper) return os_failure(ErrorKind::LaunchFailed, path_text(helper.value()), ::GetLastError());
   // A helper that will run with administrator rights (through "runas", or
   // started by a caller that has them) must be one the user cannot replace.
-  if (!options_.allow_replaceable_helper && (method == LaunchMethod::ShellRunas || process_is_elevated())) {
+  if (!options_.allow_replaceable_helper && with_admin_rights) {
     auto safe = refuse_replaceable_helper(helper.value());
     if (!safe) return Err{std::move(safe).error()};
   }
@@ -180,22 +259,34 @@ Outcome<HelperExit> WinHelperRunner::run(std::string_view request_hex, Rights ri
                      ? start_elevated(helper.value(), parameters, directory, options_.owner_window)
                      : start_directly(helper.value(), std::move(command_line), directory);
   if (!process) return Err{std::move(process).error()};
+  held_helper.reset();  // started: its image is mapped, it no longer needs holding
 
   const auto limit = std::clamp<std::chrono::milliseconds::rep>(options_.timeout.count(), 0, INFINITE - 1);
-  const DWORD waited = ::WaitForSingleObject(process.value().get(), static_cast<DWORD>(limit));
+  const HANDLE handles[] = {process.value().get(), cancel_.get()};
+  const DWORD waited = ::WaitForMultipleObjects(cancel_ ? 2 : 1, handles, FALSE, static_cast<DWORD>(limit));
+  if (waited == WAIT_OBJECT_0 + 1) {
+    // Cancelled: the helper goes on as after the limit.
+    const DWORD process_id = ::GetProcessId(process.value().get());
+    still_going_.push_back(
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value(), nullptr}));
+    return Err{ClientError{ErrorKind::StillRunning,
+                           "still running (process " + std::to_string(process_id) +
+                               ") when the wait for it was cancelled, and may still change things",
+                           std::nullopt, 0, process_id}};
+  }
   if (waited == WAIT_TIMEOUT) {
     // It may still change things, and write its answer: its folder stays
     // until it has ended.
     const DWORD process_id = ::GetProcessId(process.value().get());
     still_going_.push_back(
-        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value(), nullptr}));
     return still_running(options_.timeout, process_id);
   }
   if (waited != WAIT_OBJECT_0) {
     const DWORD code = ::GetLastError();
     // Whether it still runs is unknown: its folder stays as for one that does.
     still_going_.push_back(
-        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value()}));
+        std::make_unique<StillGoing>(StillGoing{std::move(process).value(), std::move(folder).value(), nullptr}));
     return os_failure(ErrorKind::LaunchFailed, "cannot wait for the helper", code);
   }
   DWORD exit_status = 0;

@@ -5,9 +5,11 @@
 #include <shlobj.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <string_view>
+#include <vector>
 
 #include "client/helper_runner_win.hpp"
 #include "client/run_base.hpp"
@@ -104,19 +106,20 @@ Outcome<OpenFolder> open_base(RunBase base, bool allow_changeable_base) {
   if (base == RunBase::WindowsDirectory) return open_administrators_run_base(allow_changeable_base);
   auto path = local_app_data();
   if (!path) return Err{std::move(path).error()};
-  win::UniqueFile handle(::CreateFileW(path.value().c_str(), FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE,
+  win::UniqueFile handle(::CreateFileW(path.value().c_str(),
+                                       FILE_TRAVERSE | FILE_ADD_SUBDIRECTORY | FILE_LIST_DIRECTORY | SYNCHRONIZE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return launch_failed("cannot open the local application data folder", ::GetLastError());
   return OpenFolder{std::move(handle), std::move(path).value()};
 }
 
-// Creates `name` inside the folder `parent` through the native call that
-// takes a folder handle as the start of the name: nothing on the way can be
-// swapped, and the handle returned is the very object created (FILE_CREATE
-// fails on anything already there, a link included).
-Result<win::UniqueFile, DWORD> create_inside(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                                             ULONG options, PSECURITY_DESCRIPTOR security) {
+// Opens or creates `name` inside the folder `parent` through the native call
+// that takes a folder handle as the start of the name: nothing on the way
+// can be swapped, and a link at the name is opened as the link itself, never
+// followed.
+Result<win::UniqueFile, DWORD> open_inside(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                                           ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR security) {
   UNICODE_STRING native_name{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
                              static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.c_str())};
   OBJECT_ATTRIBUTES attributes{};
@@ -125,9 +128,16 @@ Result<win::UniqueFile, DWORD> create_inside(HANDLE parent, const std::wstring& 
   HANDLE created = nullptr;
   const NTSTATUS status =
       ::NtCreateFile(&created, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                     FILE_CREATE, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+                     disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
   if (!NT_SUCCESS(status)) return Err{static_cast<DWORD>(::RtlNtStatusToDosError(status))};
   return win::UniqueFile(created);
+}
+
+// Creates `name` inside `parent`: the handle returned is the very object
+// created (FILE_CREATE fails on anything already there, a link included).
+Result<win::UniqueFile, DWORD> create_inside(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                                             ULONG options, PSECURITY_DESCRIPTOR security) {
+  return open_inside(parent, name, access, share, FILE_CREATE, options, security);
 }
 
 // The path the folder's handle names now, links resolved; in its plain
@@ -144,9 +154,77 @@ Result<std::wstring, DWORD> final_path(HANDLE handle) {
   return path;
 }
 
-void delete_through(HANDLE handle) {
+bool delete_through(HANDLE handle) {
   FILE_DISPOSITION_INFO disposition{TRUE};
-  ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition));
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+// "tarnwick-run-" and 32 lowercase hexadecimal digits: the names this
+// client gives, and the only ones a sweep touches.
+bool is_run_folder_name(std::wstring_view name) {
+  const std::wstring_view prefix(kRunFolderPrefix);
+  if (name.size() != prefix.size() + 32 || !name.starts_with(prefix)) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
+}
+
+struct Entry {
+  std::wstring name;
+  DWORD attributes = 0;
+};
+
+// The entries of the folder open at `folder` (FILE_LIST_DIRECTORY), read
+// through its handle; at most `limit` of them, "." and ".." left out.
+std::vector<Entry> entries_of(HANDLE folder, std::size_t limit) {
+  std::vector<Entry> entries;
+  alignas(FILE_ID_BOTH_DIR_INFO) unsigned char buffer[16 * 1024];
+  FILE_INFO_BY_HANDLE_CLASS which = FileIdBothDirectoryRestartInfo;
+  while (entries.size() < limit && ::GetFileInformationByHandleEx(folder, which, buffer, sizeof buffer)) {
+    which = FileIdBothDirectoryInfo;
+    std::size_t offset = 0;
+    for (;;) {
+      const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+      const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L".." && entries.size() < limit) entries.push_back({name, info->FileAttributes});
+      if (info->NextEntryOffset == 0) break;
+      offset += info->NextEntryOffset;
+    }
+  }
+  return entries;
+}
+
+// Removes the earlier run's folder `name` inside `base` when nothing holds
+// it: it is opened for delete without sharing, which fails while any run
+// (its client's RunFolder, or a waiter holding it for a helper still
+// running) has it open. A link at the name, anything but a folder, and a
+// folder holding anything but response.json are left alone.
+void remove_if_unheld(HANDLE base, const std::wstring& name) {
+  auto folder = open_inside(base, name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, 0, FILE_OPEN,
+                            FILE_DIRECTORY_FILE, nullptr);
+  if (!folder) return;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!::GetFileInformationByHandleEx(folder.value().get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return;
+  }
+  const auto inside = entries_of(folder.value().get(), 2);
+  if (inside.size() > 1 || (inside.size() == 1 && inside[0].name != L"response.json")) return;
+  if (!inside.empty()) {
+    auto response = open_inside(folder.value().get(), L"response.json", DELETE | FILE_READ_ATTRIBUTES, 0, FILE_OPEN,
+                                FILE_NON_DIRECTORY_FILE, nullptr);
+    if (!response || !delete_through(response.value().get())) return;  // held, or not ours to remove
+  }
+  delete_through(folder.value().get());
+}
+
+// Every earlier run's folder in `base` whose run has ended (see
+// remove_if_unheld), among the base's first 4096 entries.
+void sweep_ended_runs(HANDLE base) {
+  for (const Entry& entry : entries_of(base, 4096)) {
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && is_run_folder_name(entry.name)) {
+      remove_if_unheld(base, entry.name);
+    }
+  }
 }
 
 }  // namespace
@@ -167,6 +245,7 @@ Outcome<RunFolder> RunFolder::create(bool allow_changeable_base) {
   const auto base = open_base(plan.value().base, allow_changeable_base);
   if (!base) return Err{base.error()};
   const HANDLE above = base.value().handle.get();
+  sweep_ended_runs(above);
   // Not sharing delete: while it is open nobody renames or removes it, nor
   // renames a folder above it.
   auto folder = create_inside(above, name.value(), DELETE | FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
@@ -186,12 +265,6 @@ Outcome<RunFolder> RunFolder::create(bool allow_changeable_base) {
     return launch_failed("cannot read the response folder's path", path.error());
   }
   return RunFolder(std::move(folder).value(), path.value() + L"\\response.json", std::move(response).value());
-}
-
-void RunFolder::keep() {
-  // Closed without being deleted: the helper may still write there.
-  response_.reset();
-  folder_.reset();
 }
 
 RunFolder::~RunFolder() {

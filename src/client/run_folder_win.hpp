@@ -30,7 +30,14 @@ namespace tarnwick::client {
 // - the helper is given the folder's final path (links resolved), so no link
 //   on the way can lead it elsewhere;
 // - both are removed through their handles when the owner goes, on every
-//   way out; no path is opened again.
+//   way out; no path is opened again. An owner whose helper may still run
+//   keeps it until the helper has ended (WinHelperRunner);
+// - before a new folder is made, the folders of earlier runs in the same
+//   base whose run has ended are removed (a client that ended before its
+//   helper, or was stopped, leaves its folder behind): only names of this
+//   form, each opened through the base's handle without following a link,
+//   for delete and without sharing, which fails while a run still holds it
+//   open; one holding anything but response.json is left alone.
 class RunFolder {
  public:
   // `allow_changeable_base`: a client that holds Administrators uses a base
@@ -44,10 +51,6 @@ class RunFolder {
   RunFolder(const RunFolder&) = delete;
   RunFolder& operator=(const RunFolder&) = delete;
   ~RunFolder();
-
-  // Leaves the folder and file in place: for a helper that may still write
-  // there after this owner goes.
-  void keep();
 
   const std::wstring& response_path() const { return response_path_; }
   HANDLE response_handle() const { return response_.get(); }

@@ -61,6 +61,8 @@ done
   echo '  sum += (int)tarnwick_last_error_message(client)[0] + (int)tarnwick_last_os_error(client);'
   echo '  sum += (int)tarnwick_last_exit_status(client, &code) + (int)tarnwick_status_name(TARNWICK_OK)[0];'
   echo '  sum += (int)tarnwick_version()[0];'
+  echo '  sum += (int)tarnwick_running_helper_process_id(client) + (int)tarnwick_wait_for_helpers(client, 0);'
+  echo '  tarnwick_cancel_wait(client);'
   echo '  tarnwick_client_destroy(client);'
   echo '  return sum;'
   echo '}'

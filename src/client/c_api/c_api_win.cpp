@@ -9,12 +9,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "client/client.hpp"
+#include "client/helper_path.hpp"
 #include "client/helper_runner_win.hpp"
 #include "platform/win/wide_win.hpp"
 #include "version.hpp"
@@ -24,6 +26,10 @@ struct tarnwick_client {
   std::string last_message;
   std::uint32_t last_os_error = 0;
   std::optional<std::uint32_t> last_exit_status;
+  // The client's runs, one runner for all its calls: a helper still running
+  // after its call stays held by it (and, once the client is destroyed, by
+  // a waiter) until it ends.
+  std::unique_ptr<tarnwick::client::WinHelperRunner> runner;
 };
 
 namespace {
@@ -110,7 +116,7 @@ tarnwick_status make_options(const tarnwick_options* given, tarnwick::client::La
   if (given != nullptr && given->struct_size != sizeof(tarnwick_options)) return TARNWICK_INVALID_ARGUMENT;
   if (given != nullptr && given->helper_path != nullptr) {
     auto path = tarnwick::win::to_wide(given->helper_path);
-    if (!path || path->empty()) return TARNWICK_INVALID_ARGUMENT;
+    if (!path || !tarnwick::client::is_full_path(tarnwick::win::as_utf16(*path))) return TARNWICK_INVALID_ARGUMENT;
     options.helper_path = std::move(*path);
   } else {
     auto path = helper_beside_this_dll();
@@ -162,7 +168,8 @@ tarnwick_status tarnwick_client_create(const tarnwick_options* options, tarnwick
     tarnwick::client::LaunchOptions launch;
     const tarnwick_status status = make_options(options, launch);
     if (status != TARNWICK_OK) return status;
-    *client = new tarnwick_client{std::move(launch), {}, 0, std::nullopt};
+    auto runner = std::make_unique<tarnwick::client::WinHelperRunner>(launch);
+    *client = new tarnwick_client{std::move(launch), {}, 0, std::nullopt, std::move(runner)};
     return TARNWICK_OK;
   } catch (const std::bad_alloc&) {
     return TARNWICK_OUT_OF_MEMORY;
@@ -179,8 +186,7 @@ tarnwick_status tarnwick_list_startup_entries(tarnwick_client* client, tarnwick_
   if (count != nullptr) *count = 0;
   return guarded(client, [&](tarnwick_client& self) {
     if (entries == nullptr || count == nullptr) return misuse(self, "entries and count must not be NULL");
-    tarnwick::client::WinHelperRunner runner(self.options);
-    tarnwick::client::Client api(runner);
+    tarnwick::client::Client api(*self.runner);
     auto listed = api.list_startup_entries();
     if (!listed) return fail(self, listed.error());
     if (!listed.value().empty()) *entries = copy_entries(listed.value());
@@ -197,8 +203,7 @@ tarnwick_status tarnwick_set_startup_enabled(tarnwick_client* client, const char
     if (name == nullptr) return misuse(self, "name must not be NULL");
     const std::string text(name, name_length);
     if (!tarnwick::win::to_wide(text)) return misuse(self, "the name is not valid UTF-8");
-    tarnwick::client::WinHelperRunner runner(self.options);
-    tarnwick::client::Client api(runner);
+    tarnwick::client::Client api(*self.runner);
     auto done = api.set_startup_enabled(text, enabled != 0);
     return done ? TARNWICK_OK : fail(self, done.error());
   });
@@ -208,8 +213,7 @@ tarnwick_status tarnwick_clean_system(tarnwick_client* client, uint64_t* removed
   return guarded(client, [&](tarnwick_client& self) {
     if (removed_bytes == nullptr) return misuse(self, "removed_bytes must not be NULL");
     *removed_bytes = 0;
-    tarnwick::client::WinHelperRunner runner(self.options);
-    tarnwick::client::Client api(runner);
+    tarnwick::client::Client api(*self.runner);
     auto freed = api.clean_system();
     if (!freed) return fail(self, freed.error());
     *removed_bytes = freed.value();
@@ -260,5 +264,26 @@ const char* tarnwick_status_name(tarnwick_status status) {
 }
 
 const char* tarnwick_version(void) { return TARNWICK_VERSION; }
+
+uint32_t tarnwick_running_helper_process_id(tarnwick_client* client) {
+  if (client == nullptr) return 0;
+  return client->runner->still_running_process_id();
+}
+
+tarnwick_status tarnwick_wait_for_helpers(tarnwick_client* client, uint32_t timeout_ms) {
+  return guarded(client, [&](tarnwick_client& self) {
+    const auto limit = timeout_ms == TARNWICK_WAIT_WITHOUT_LIMIT ? tarnwick::client::WinHelperRunner::kNoLimit
+                                                                 : std::chrono::milliseconds(timeout_ms);
+    if (self.runner->wait_for_still_running(limit)) return TARNWICK_OK;
+    const std::uint32_t process_id = self.runner->still_running_process_id();
+    self.last_message =
+        "the helper is still running (process " + std::to_string(process_id) + ") and may still change things";
+    return TARNWICK_STILL_RUNNING;
+  });
+}
+
+void tarnwick_cancel_wait(tarnwick_client* client) {
+  if (client != nullptr) client->runner->cancel_wait();
+}
 
 }  // extern "C"
