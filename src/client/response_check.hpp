@@ -39,7 +39,7 @@ inline constexpr std::size_t kMaxResponseDepth = 3;
 // less the longer their texts; a file of many tiny values ("[[],[],...]")
 // would need over 25, and is refused before it is parsed.
 inline constexpr std::uint64_t kParsedBytesPerResponseByte = 16;
-inline constexpr std::uint64_t kParsedSlackBytes = 64 * 1024;
+inline constexpr std::uint64_t kParsedSlackBytes = 64ull << 10;
 
 struct HelperExit {
   std::uint32_t exit_status = 0;
