@@ -132,8 +132,9 @@ class BoundedShape {
 
  private:
   // Bytes, with the allocator's own overhead, on a 64-bit target. A value's
-  // slot is counted twice: an array's storage may hold as much again unused.
-  static constexpr std::uint64_t kSlot = 32;
+  // 16-byte slot is counted three times: while an array's storage grows, the
+  // old storage and the new one, twice as large, are both held.
+  static constexpr std::uint64_t kSlot = 48;
   static constexpr std::uint64_t kString = 48;    // the string object, allocated apart
   static constexpr std::uint64_t kArray = 48;     // the vector object, allocated apart
   static constexpr std::uint64_t kObject = 64;    // the map object, allocated apart
@@ -276,8 +277,9 @@ Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
                                       {wire::kMemberEnabled, Kind::Boolean},
                                       {wire::kMemberName, Kind::String},
                                       {wire::kMemberScope, Kind::String}};
+  // Not reserved for data.size(): that many entries would take several times
+  // what the file's tiny values took ("[0,0,...]").
   std::vector<StartupEntry> entries;
-  entries.reserve(data.size());
   for (std::size_t i = 0; i < data.size(); ++i) {
     const json& item = data[i];
     const std::string what = "entry " + std::to_string(i);

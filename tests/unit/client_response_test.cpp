@@ -213,6 +213,7 @@ TEST(ClientResponse, ReadingABigOrCostlyFileIsBoundedAndTheHelpersLargestListing
       {0, R"({"status":"ok","data":[)" + repeated("{}", kMany) + "]}", costly},
       {0, R"({"status":"ok","data":[)" + repeated(R"("")", kMany) + "]}", costly},
       {0, R"({"status":"ok","data":[)" + repeated("[0]", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + repeated("0", kMany) + "]}", costly},
       {0, R"({"status":"ok","data":[)" + std::string(kMaxResponseBytes - 23, ' ') + "]}",
        "the response file is too large"},
       // Small files of any kind are read up to their shape check.
