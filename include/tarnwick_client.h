@@ -116,7 +116,8 @@ typedef enum tarnwick_status {
    set struct_size to sizeof(tarnwick_options), then the members wanted;
    every other member zero means its default.
 
-   A later version adds members at the end only; the DLL accepts struct_size
+   A later version adds members at the end only (from the previous size on,
+   never into padding, so that the size grows); the DLL accepts struct_size
    of every version it has shipped (TARNWICK_OPTIONS_SIZE_V1, ...), and a
    larger one from a later header when every byte past the members it knows
    is zero (a member it does not know, left at its default); a larger one
