@@ -34,9 +34,11 @@
  * user's "no" is TARNWICK_CONSENT_DECLINED.
  *
  * Binary interface: the DLL is built for 64-bit x86 Windows (x64) only, and
- * every function uses the C calling convention (__cdecl, TARNWICK_CALL), the
- * only one x64 has. Declare a foreign function with it (C#:
- * CallingConvention.Cdecl; Rust: extern "C"). A later version of the DLL
+ * every function uses the C calling convention (__cdecl, TARNWICK_CALL),
+ * which on x64 is the standard x64 convention; the header states it so that
+ * an app built with another default (MSVC's /Gv, __vectorcall) still calls
+ * it right. Declare a foreign function with it (C#: CallingConvention.Cdecl;
+ * Rust: extern "C"). A later version of the DLL
  * keeps every function, value and structure layout of an earlier one and
  * only adds (docs/client.md, "Compatibility"): tarnwick_options grows at its
  * end (struct_size says which version the app was built with), a listing's

@@ -1,7 +1,8 @@
 // tarnwick-client.dll: the C interface (include/tarnwick_client.h) over the
 // C++ Client. Every entry point catches whatever the C++ side throws; nothing
 // but a tarnwick_status leaves the DLL. The definitions leave out
-// TARNWICK_CALL: on x64, the only target, __cdecl is the one convention.
+// TARNWICK_CALL: the DLL is built for x64 with the compiler's default, the
+// standard x64 convention, which __cdecl names there.
 
 #define TARNWICK_CLIENT_BUILDING
 #include "tarnwick_client.h"
