@@ -1,6 +1,7 @@
 /* Lists the machine-wide startup entries, disables the one named on the
-   command line and enables it again, then empties the system's Temp folders:
-   through tarnwick-client.dll alone, with tarnwick-helper.exe beside it.
+   command line (in any case) and enables it again, then empties the system's
+   Temp folders: through tarnwick-client.dll alone, with tarnwick-helper.exe
+   beside it.
      MSVC:  cl startup_example.c tarnwick-client.lib
      MinGW: gcc startup_example.c -ltarnwick-client   (an app passes UTF-8 names) */
 #include <stdio.h>
@@ -14,21 +15,45 @@ static int fail(tarnwick_client* client, tarnwick_status status) {
   return 1;
 }
 
-static tarnwick_status print_entries(tarnwick_client* client) {
-  tarnwick_startup_entry* entries = NULL;
-  size_t count = 0, i;
-  tarnwick_status status = tarnwick_list_startup_entries(client, &entries, &count);
-  if (status != TARNWICK_OK) return status;
+static void print_entries(const tarnwick_startup_list* list) {
+  size_t i, count = tarnwick_startup_list_count(list);
   for (i = 0; i < count; ++i) {
-    printf("%s\t%s\t%s\n", entries[i].name, entries[i].enabled ? "on" : "off", entries[i].command);
+    printf("%s\t%s\t%s\n", tarnwick_startup_list_name(list, i, NULL),
+           tarnwick_startup_list_enabled(list, i) ? "on" : "off", tarnwick_startup_list_command(list, i, NULL));
   }
-  tarnwick_free_startup_entries(entries, count);
+}
+
+/* Disables the listed entry named `typed` in any case, lists again, and
+   enables it again. */
+static tarnwick_status disable_and_enable(tarnwick_client* client, const tarnwick_startup_list* list,
+                                          const char* typed) {
+  tarnwick_startup_list* after = NULL;
+  size_t index = 0, length = 0;
+  const char* name;
+  tarnwick_status status = tarnwick_find_startup_entry(list, typed, strlen(typed), &index);
+  if (status != TARNWICK_OK) {
+    if (tarnwick_nearest_startup_entries(list, typed, strlen(typed), &index, 1) == 1) {
+      fprintf(stderr, "no startup entry is named %s; nearest: %s\n", typed,
+              tarnwick_startup_list_name(list, index, NULL));
+    }
+    return status;
+  }
+  name = tarnwick_startup_list_name(list, index, &length); /* the entry's own name */
+  if ((status = tarnwick_set_startup_enabled(client, name, length, 0)) != TARNWICK_OK) return status;
+  printf("disabled %s\n", name);
+  if ((status = tarnwick_list_startup(client, &after)) != TARNWICK_OK) return status;
+  print_entries(after);
+  tarnwick_startup_list_free(after);
+  if ((status = tarnwick_set_startup_enabled(client, name, length, 1)) != TARNWICK_OK) return status;
+  printf("enabled %s\n", name);
   return TARNWICK_OK;
 }
 
 int main(int argc, char** argv) {
   tarnwick_client* client = NULL;
+  tarnwick_startup_list* list = NULL;
   tarnwick_options options = {0};
+  tarnwick_status status;
   uint64_t freed = 0;
   int first = 1;
   options.struct_size = sizeof options;
@@ -37,20 +62,17 @@ int main(int argc, char** argv) {
     options.allow_replaceable_helper = 1;
     first = 2;
   }
-  tarnwick_status status = tarnwick_client_create(&options, &client);
-  if (status != TARNWICK_OK) return fail(client, status);
-
-  if ((status = print_entries(client)) != TARNWICK_OK) return fail(client, status);
-  if (argc > first) {
-    const char* name = argv[first];
-    status = tarnwick_set_startup_enabled(client, name, strlen(name), 0);
-    if (status != TARNWICK_OK) return fail(client, status);
-    printf("disabled %s\n", name);
-    if ((status = print_entries(client)) != TARNWICK_OK) return fail(client, status);
-    status = tarnwick_set_startup_enabled(client, name, strlen(name), 1);
-    if (status != TARNWICK_OK) return fail(client, status);
-    printf("enabled %s\n", name);
+  status = tarnwick_client_create(&options, &client);
+  if (status != TARNWICK_OK) {
+    fprintf(stderr, "%s: %s\n", tarnwick_status_name(status), tarnwick_last_create_error(NULL));
+    return 1;
   }
+
+  if ((status = tarnwick_list_startup(client, &list)) != TARNWICK_OK) return fail(client, status);
+  print_entries(list);
+  if (argc > first) status = disable_and_enable(client, list, argv[first]);
+  tarnwick_startup_list_free(list);
+  if (status != TARNWICK_OK) return fail(client, status);
   status = tarnwick_clean_system(client, &freed);
   if (status != TARNWICK_OK) return fail(client, status);
   printf("freed %llu bytes\n", (unsigned long long)freed);

@@ -57,8 +57,8 @@ const StartupEntry* find_entry(const std::vector<StartupEntry>& entries, std::st
   return found;
 }
 
-std::vector<std::string> nearest_names(const std::vector<StartupEntry>& entries, std::string_view name,
-                                       std::size_t at_most) {
+std::vector<std::size_t> nearest_indexes(const std::vector<StartupEntry>& entries, std::string_view name,
+                                         std::size_t at_most) {
   const auto wanted = upper_units(name);
   if (!wanted || wanted->size() > kLongestCompared) return {};
   const std::size_t limit = std::max<std::size_t>(2, wanted->size() / 3);
@@ -77,8 +77,15 @@ std::vector<std::string> nearest_names(const std::vector<StartupEntry>& entries,
     if (distance <= limit) near.push_back({distance, i});
   }
   std::stable_sort(near.begin(), near.end(), [](const Near& a, const Near& b) { return a.distance < b.distance; });
+  std::vector<std::size_t> indexes;
+  for (std::size_t i = 0; i < near.size() && i < at_most; ++i) indexes.push_back(near[i].index);
+  return indexes;
+}
+
+std::vector<std::string> nearest_names(const std::vector<StartupEntry>& entries, std::string_view name,
+                                       std::size_t at_most) {
   std::vector<std::string> names;
-  for (std::size_t i = 0; i < near.size() && i < at_most; ++i) names.push_back(entries[near[i].index].name);
+  for (const std::size_t index : nearest_indexes(entries, name, at_most)) names.push_back(entries[index].name);
   return names;
 }
 

@@ -38,4 +38,9 @@ const StartupEntry* find_entry(const std::vector<StartupEntry>& entries, std::st
 std::vector<std::string> nearest_names(const std::vector<StartupEntry>& entries, std::string_view name,
                                        std::size_t at_most = 3);
 
+// The same as the entries' indexes (for the C interface, which hands out
+// positions in its listing).
+std::vector<std::size_t> nearest_indexes(const std::vector<StartupEntry>& entries, std::string_view name,
+                                         std::size_t at_most = 3);
+
 }  // namespace tarnwick::client

@@ -100,6 +100,107 @@ struct OkData {
   json data;
 };
 
+// The first pass over the text (see kParsedBytesPerResponseByte): the depth
+// and what the parsed form would take, counted as each value is seen; it
+// stops at the first limit passed or syntax error, and keeps nothing but the
+// counts.
+class BoundedShape {
+ public:
+  explicit BoundedShape(std::uint64_t budget) : budget_(budget) {}
+
+  enum class End { Parsed, TooDeep, TooCostly, SyntaxError };
+  End end() const { return end_; }
+  std::size_t error_byte() const { return error_byte_; }
+
+  bool null() { return value(0); }
+  bool boolean(bool /*unused*/) { return value(0); }
+  bool number_integer(json::number_integer_t /*unused*/) { return value(0); }
+  bool number_unsigned(json::number_unsigned_t /*unused*/) { return value(0); }
+  bool number_float(json::number_float_t /*unused*/, const json::string_t& /*unused*/) { return value(0); }
+  bool string(json::string_t& text) { return value(kString + heap_text(text.size())); }
+  bool binary(json::binary_t& /*unused*/) { return value(kString); }
+  bool start_object(std::size_t /*unused*/) { return open(kObject); }
+  bool key(json::string_t& text) { return spend(kMember + heap_text(text.size())); }
+  bool end_object() { return close(); }
+  bool start_array(std::size_t /*unused*/) { return open(kArray); }
+  bool end_array() { return close(); }
+  bool parse_error(std::size_t byte, const std::string& /*unused*/, const nlohmann::detail::exception& /*unused*/) {
+    end_ = End::SyntaxError;
+    error_byte_ = byte;
+    return false;
+  }
+
+ private:
+  // Bytes, with the allocator's own overhead, on a 64-bit target. A value's
+  // 16-byte slot is counted three times: while an array's storage grows, the
+  // old storage and the new one, twice as large, are both held.
+  static constexpr std::uint64_t kSlot = 48;
+  static constexpr std::uint64_t kString = 48;    // the string object, allocated apart
+  static constexpr std::uint64_t kArray = 48;     // the vector object, allocated apart
+  static constexpr std::uint64_t kObject = 64;    // the map object, allocated apart
+  static constexpr std::uint64_t kMember = 96;    // a map node with its key
+  static constexpr std::size_t kInlineText = 15;  // shorter text lives inside the string object
+
+  static std::uint64_t heap_text(std::size_t length) { return length > kInlineText ? length + 1 + 16 : 0; }
+
+  bool spend(std::uint64_t bytes) {
+    if (bytes > budget_) {
+      end_ = End::TooCostly;
+      return false;
+    }
+    budget_ -= bytes;
+    return true;
+  }
+  bool value(std::uint64_t extra) { return spend(kSlot + extra); }
+  bool open(std::uint64_t container) {
+    if (++depth_ > kMaxResponseDepth) {
+      end_ = End::TooDeep;
+      return false;
+    }
+    return value(container);
+  }
+  bool close() {
+    --depth_;
+    return true;
+  }
+
+  std::uint64_t budget_;
+  std::size_t depth_ = 0;
+  End end_ = End::Parsed;
+  std::size_t error_byte_ = 0;
+};
+
+// The text parsed, within the limits of response_check.hpp; otherwise what
+// is wrong with it.
+Outcome<json> parse_within_limits(const HelperExit& exit) {
+  const std::string& text = exit.response;
+  BoundedShape shape(kParsedSlackBytes + kParsedBytesPerResponseByte * text.size());
+  const bool parsed = json::sax_parse(text, &shape);
+  switch (shape.end()) {
+    case BoundedShape::End::TooDeep:
+      return unusable(exit, "the response nests deeper than the helper's answers (more than " +
+                                std::to_string(kMaxResponseDepth) + " levels)");
+    case BoundedShape::End::TooCostly:
+      return unusable(exit,
+                      "the response holds too many small values to be the helper's answer (reading it would "
+                      "take more than " +
+                          std::to_string(kParsedBytesPerResponseByte) + " bytes of memory per byte)");
+    case BoundedShape::End::SyntaxError:
+      // The reader counts bytes from 1; one past the end means the text ran out.
+      if (shape.error_byte() > text.size()) return unusable(exit, "the response ends early (incomplete JSON)");
+      return unusable(
+          exit, "the response is not well-formed JSON (stopped at byte " + std::to_string(shape.error_byte()) + ")");
+    case BoundedShape::End::Parsed:
+      break;
+  }
+  if (!parsed) return unusable(exit, "the response is not well-formed JSON");
+  try {
+    return json::parse(text);
+  } catch (const json::parse_error&) {
+    return unusable(exit, "the response is not well-formed JSON");  // the first pass read it whole
+  }
+}
+
 // The envelope and exit status. A successful run gives its data (its shape and
 // compact form still to be checked); every other end is an error.
 Outcome<OkData> read_envelope(const HelperExit& exit) {
@@ -115,14 +216,9 @@ Outcome<OkData> read_envelope(const HelperExit& exit) {
   if (text.size() > kMaxResponseBytes) return unusable(exit, "the response file is too large");
   if (!utf8_to_utf16(text)) return unusable(exit, "the response is not valid UTF-8");
 
-  json envelope;
-  try {
-    envelope = json::parse(text);
-  } catch (const json::parse_error& e) {
-    // The reader counts bytes from 1; one past the end means the text ran out.
-    if (e.byte > text.size()) return unusable(exit, "the response ends early (incomplete JSON)");
-    return unusable(exit, "the response is not well-formed JSON (stopped at byte " + std::to_string(e.byte) + ")");
-  }
+  auto parsed = parse_within_limits(exit);
+  if (!parsed) return Err{std::move(parsed).error()};
+  json envelope = std::move(parsed).value();
   if (!envelope.is_object()) return unusable(exit, "the response is not a JSON object");
   const auto status = envelope.find(wire::kMemberStatus);
   if (status == envelope.end()) return unusable(exit, "the response has no \"status\"");
@@ -181,8 +277,9 @@ Outcome<std::vector<StartupEntry>> read_list_response(const HelperExit& exit) {
                                       {wire::kMemberEnabled, Kind::Boolean},
                                       {wire::kMemberName, Kind::String},
                                       {wire::kMemberScope, Kind::String}};
+  // Not reserved for data.size(): that many entries would take several times
+  // what the file's tiny values took ("[0,0,...]").
   std::vector<StartupEntry> entries;
-  entries.reserve(data.size());
   for (std::size_t i = 0; i < data.size(); ++i) {
     const json& item = data[i];
     const std::string what = "entry " + std::to_string(i);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,28 @@ TEST(CleanScan, ReportsEveryTargetAndKeepsOnlyNonEmptyOnesAsItems) {
   EXPECT_EQ(second.total_bytes, 173u);
   EXPECT_EQ(second.index, 2u);
   EXPECT_EQ(second.count, 2u);
+}
+
+// Sizes come from listings, which a hostile or broken file system may fill
+// with anything: a sum past the largest value stays there instead of wrapping
+// to 0 (or to less), which would make a full target look empty.
+TEST(CleanScan, SizeSumsStopAtTheLargestValueInsteadOfWrapping) {
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  FakeFileSystem fs;
+  fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\a", kMax);
+  fs.add_file(u"C:\\Windows\\SoftwareDistribution\\Download\\sub\\b", 1);
+  fs.add_file(u"C:\\Windows\\Temp\\c", kMax - 1);
+  fs.add_file(u"C:\\Windows\\Temp\\d", 2);
+  std::atomic<bool> cancel{false};
+  const ScanRun run = scan(fs, cancel);
+  ASSERT_TRUE(run.result.ok());
+  const ScanReport& report = run.result.value();
+  ASSERT_EQ(report.items.size(), 2u) << "no target looks empty";
+  EXPECT_EQ(report.items[0].bytes, kMax);
+  EXPECT_EQ(report.items[1].bytes, kMax);
+  EXPECT_EQ(report.total_bytes, kMax);
+  ASSERT_EQ(run.progress.size(), 2u);
+  EXPECT_EQ(run.progress[1].total_bytes, kMax);
 }
 
 TEST(CleanScan, TargetsThatAreAbsentEmptyFilesLinksOrCannotBeOpenedMeasureZero) {

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "client/response_check.hpp"
 #include "elevate/dispatch/action_data.hpp"
@@ -183,10 +186,54 @@ TEST(ClientResponse, ListingsOfTheWrongShapeAreUnusable) {
 TEST(ClientResponse, DeepNestingIsReadWithoutExhaustingTheStack) {
   constexpr std::size_t kDepth = 200000;
   const std::string nested = std::string(kDepth, '[') + std::string(kDepth, ']');
-  expect_unusable(read_list_response({0, R"({"status":"ok","data":[)" + nested + "]}"}),
-                  {0, "", "entry 0 is not an object"});
+  const std::string too_deep = "the response nests deeper than the helper's answers (more than 3 levels)";
+  expect_unusable(read_list_response({0, R"({"status":"ok","data":[)" + nested + "]}"}), {0, "", too_deep});
   expect_unusable(read_clean_response({0, R"({"status":"ok","data":{"removed_bytes":)" + nested + "}}"}),
-                  {0, "", R"("data": "removed_bytes" is not an unsigned integer)"});
+                  {0, "", too_deep});
+  // The helper's own depth, three levels, is read.
+  expect_unusable(read_list_response({0, R"({"status":"ok","data":[[1]]})"}), {0, "", "entry 0 is not an object"});
+  expect_unusable(read_list_response({0, R"({"status":"ok","data":[[[]]]})"}), {0, "", too_deep});
+}
+
+// A hostile file bounds what reading it costs the app: its size is capped,
+// and a file that would parse into many times its size (many tiny values) is
+// refused before it is parsed; the helper's largest listings are read.
+TEST(ClientResponse, ReadingABigOrCostlyFileIsBoundedAndTheHelpersLargestListingsAreRead) {
+  const std::string costly =
+      "the response holds too many small values to be the helper's answer (reading it would take more than 16 "
+      "bytes of memory per byte)";
+  const auto repeated = [](std::string_view item, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out.append(i == 0 ? "" : ",").append(item);
+    return out;
+  };
+  constexpr std::size_t kMany = 400'000;  // over a megabyte of text, far past the slack
+  const Hostile cases[] = {
+      {0, R"({"status":"ok","data":[)" + repeated("[]", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + repeated("{}", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + repeated(R"("")", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + repeated("[0]", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + repeated("0", kMany) + "]}", costly},
+      {0, R"({"status":"ok","data":[)" + std::string(kMaxResponseBytes - 23, ' ') + "]}",
+       "the response file is too large"},
+      // Small files of any kind are read up to their shape check.
+      {0, R"({"status":"ok","data":[)" + repeated("[]", 1000) + "]}", "entry 0 is not an object"},
+  };
+  for (const auto& c : cases) expect_unusable(read_list_response({c.exit_status, c.response}), c);
+
+  // Many short entries, and the longest a name and a command can be, every
+  // unit escaped, as the helper writes them: both within the limits.
+  const std::vector<tarnwick::StartupEntry> many(100'000, {"", "", StartupScope::HklmRun, true});
+  const std::vector<tarnwick::StartupEntry> longest(
+      56, {std::string(16'383, '\x01'), std::string(32'767, '\x01'), StartupScope::HklmRun, false});
+  for (const auto* written : {&many, &longest}) {
+    const HelperExit exit{0, response_bytes(ActionResult::data(startup_list_data(*written)))};
+    ASSERT_LE(exit.response.size(), kMaxResponseBytes);
+    const auto entries = read_list_response(exit);
+    ASSERT_TRUE(entries.ok()) << entries.error().message;
+    ASSERT_EQ(entries.value().size(), written->size());
+    EXPECT_EQ(entries.value().back().command, written->back().command);
+  }
 }
 
 TEST(ClientResponse, SetAnswersOfTheWrongShapeOrNotEchoingTheRequestAreUnusable) {

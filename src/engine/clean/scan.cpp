@@ -2,12 +2,15 @@
 
 #include <utility>
 
+#include "common/saturating.hpp"
 #include "engine/clean/entry_kind.hpp"
 
 namespace tarnwick::clean {
 namespace {
 
 // Adds the sizes of the listed plain files to `total` and keeps the folders.
+// The sums stop at the largest value: one that wrapped past it would make a
+// full target look empty (and so not cleaned).
 std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::uint64_t& total) {
   std::vector<ListedEntry> folders;
   auto listing = folder.list_children();
@@ -20,7 +23,7 @@ std::vector<ListedEntry> folders_after_counting_files(OpenEntry& folder, std::ui
         folders.push_back(std::move(entry));
         break;
       case EntryKind::PlainFile:
-        total += entry.size;
+        total = saturating_add(total, entry.size);
         break;
     }
   }
@@ -40,7 +43,7 @@ std::uint64_t add_target(FileSystem& file_system, const CleanTarget& target, Sca
   const std::uint64_t bytes = folder_size(*folder);
   if (bytes > 0) {
     report.items.push_back({target.id, target.path, bytes, std::move(folder)});
-    report.total_bytes += bytes;
+    report.total_bytes = saturating_add(report.total_bytes, bytes);
   }
   return bytes;
 }
