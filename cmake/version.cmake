@@ -32,15 +32,14 @@ function(tarnwick_version_source number_var epoch_var)
   endif()
   find_package(Git QUIET)
   if(GIT_FOUND)
-    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-toplevel
+    # At the top of its repository git names no prefix; inside a subfolder of
+    # another repository it names the subfolder. (No path comparison: drive
+    # letters and links would make equal folders differ.)
+    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-prefix
                     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-                    OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE
+                    OUTPUT_VARIABLE prefix OUTPUT_STRIP_TRAILING_WHITESPACE
                     RESULT_VARIABLE status ERROR_QUIET)
-    file(REAL_PATH "${CMAKE_SOURCE_DIR}" source_dir)
-    if(status EQUAL 0 AND top)
-      file(REAL_PATH "${top}" top)
-    endif()
-    if(status EQUAL 0 AND top STREQUAL source_dir)
+    if(status EQUAL 0 AND prefix STREQUAL "")
       execute_process(COMMAND ${GIT_EXECUTABLE} rev-list --count HEAD
                       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
                       OUTPUT_VARIABLE count OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
