@@ -21,31 +21,9 @@
 # the description Explorer shows. tarnwick_release_dll(TARGET DESCRIPTION TEXT)
 # for each shipped DLL.
 
-# Seconds since 1970 of the commit being built: SOURCE_DATE_EPOCH when the
-# environment gives it (tools/release and tools/check-reproducible build an
-# exported tree without git), else the commit time of HEAD, else 0.
-function(tarnwick_source_date_epoch out_var)
-  if(DEFINED ENV{SOURCE_DATE_EPOCH} AND "$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
-    set(${out_var} "$ENV{SOURCE_DATE_EPOCH}" PARENT_SCOPE)
-    return()
-  endif()
-  find_package(Git QUIET)
-  if(GIT_FOUND)
-    # cmake/version.cmake makes a new commit or checkout configure again.
-    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
-                    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
-                    RESULT_VARIABLE status ERROR_QUIET)
-    if(status EQUAL 0 AND epoch MATCHES "^[0-9]+$")
-      set(${out_var} "${epoch}" PARENT_SCOPE)
-      return()
-    endif()
-  endif()
-  set(${out_var} 0 PARENT_SCOPE)
-endfunction()
-
+# TARNWICK_SOURCE_DATE_EPOCH, seconds since 1970 of the commit being built,
+# comes from cmake/version.cmake with the build number, from the same place.
 if(MINGW)
-  tarnwick_source_date_epoch(TARNWICK_SOURCE_DATE_EPOCH)
   message(STATUS "Release time stamp (SOURCE_DATE_EPOCH): ${TARNWICK_SOURCE_DATE_EPOCH}")
 
   # Every object of the project, since the libraries end up in the exe.
