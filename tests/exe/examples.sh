@@ -12,7 +12,8 @@
 #   - its examples/c as a CMake project for the MSVC target (clang and
 #     lld-link, tarnwick::c_api): the package must give tarnwick-client.lib,
 #     and the exe import the DLL's functions (freestanding: no MSVC runtime
-#     here, so it is linked, not run);
+#     here, so it is linked, not run); asked for the C++ library, the package
+#     refuses the MSVC target, saying why;
 #   - both MinGW exes run in one app folder beside tarnwick-helper.exe and
 #     tarnwick-client.dll from the SDK's bin/: each lists, disables and
 #     enables an entry, cleans.
@@ -105,6 +106,18 @@ TOOLCHAIN
   else
     cat "$work/msvc.log" >&2
     fail "tarnwick::c_api for the MSVC target does not configure or link"
+  fi
+  # The C++ library asked for by the MSVC target: refused, saying why.
+  sed -i 's/find_package(tarnwick CONFIG REQUIRED)/find_package(tarnwick CONFIG REQUIRED COMPONENTS client)/' \
+    "$work/msvc-src/CMakeLists.txt"
+  local refusal
+  if refusal=$(cmake -S "$work/msvc-src" -B "$work/msvc-client" -G Ninja --toolchain "$work/msvc.cmake" \
+    "-DCMAKE_PREFIX_PATH=$sdk" 2>&1); then
+    fail "find_package(tarnwick COMPONENTS client) succeeded for the MSVC target"
+  elif grep -q "links only into MinGW-w64 builds" <<<"$refusal"; then
+    echo "ok   find_package(tarnwick COMPONENTS client) for the MSVC target refused: the C++ library is MinGW's"
+  else
+    fail "find_package(tarnwick COMPONENTS client) for the MSVC target failed otherwise: $refusal"
   fi
 }
 
