@@ -1,7 +1,8 @@
 # What `cmake --install build/windows --prefix P` puts in P:
 #   include/tarnwick_client.h, bin/tarnwick-client.dll, lib/tarnwick-client.lib
 #   (MSVC), lib/libtarnwick-client.dll.a (MinGW), lib/tarnwick_client.def:
-#   the C interface, for any compiler and language;
+#   the C interface, for any compiler and language (in CMake, the target
+#   tarnwick::c_api);
 #   include/tarnwick/ and the static libraries in lib/: the C++ library, for
 #   apps built with MinGW-w64 through CMake:
 #     find_package(tarnwick CONFIG REQUIRED)
@@ -41,12 +42,15 @@ endforeach()
 set_target_properties(tarnwick_client_win PROPERTIES EXPORT_NAME client)
 set_target_properties(tarnwick_client PROPERTIES EXPORT_NAME client_portable)
 
-install(TARGETS ${tarnwick_client_closure} tarnwick_client_dll
+install(TARGETS ${tarnwick_client_closure}
         EXPORT tarnwick-targets
         RUNTIME DESTINATION bin
         LIBRARY DESTINATION lib
         ARCHIVE DESTINATION lib
         INCLUDES DESTINATION include/tarnwick)
+# tarnwick::c_api is defined by the package's config file itself (for MinGW
+# and for MSVC-target builds, whose import libraries differ), not exported.
+install(TARGETS tarnwick_client_dll RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
 install(FILES include/tarnwick_client.h DESTINATION include)
 install(FILES ${CMAKE_BINARY_DIR}/tarnwick-client.lib src/client/c_api/tarnwick_client.def DESTINATION lib)
 install(TARGETS tarnwick-helper tarnwick-client RUNTIME DESTINATION bin)
