@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include "client/helper_runner_win.hpp"
@@ -49,5 +52,37 @@ std::vector<std::wstring> run_folders() {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+namespace {
+
+// The client tests of a process that holds Administrators make the
+// administrators' base in the Windows directory, as the client does on
+// first use. A base the suite made is removed again at its end (only when
+// empty: the run folders in it are each test's to remove), so that a run on
+// a contributor's PC leaves nothing in the Windows directory.
+class RunBaseEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    base_ = administrators_run_base();
+    existed_ = ::GetFileAttributesW(base_.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  void TearDown() override {
+    if (existed_ || ::GetFileAttributesW(base_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (!::RemoveDirectoryW(base_.c_str())) {
+      std::fprintf(stderr, "run base: the suite made %ls and could not remove it (error %lu)\n", base_.c_str(),
+                   ::GetLastError());
+    }
+  }
+
+ private:
+  std::wstring base_;
+  bool existed_ = true;
+};
+
+// gtest owns the environment and runs it around all tests.
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new RunBaseEnvironment);
+
+}  // namespace
 
 }  // namespace tarnwick::test
